@@ -1,0 +1,42 @@
+#include "directory/com_error_report.h"
+
+#include <optional>
+#include <string>
+
+#include "platform/console.h"
+#include "platform/text.h"
+
+namespace {
+
+// One text of the error object, converted with the system ANSI code page;
+// none when the error carries no object or the object gives no text.
+std::optional<std::string> ErrorObjectText(const _com_error& error, HRESULT (IErrorInfo::*getter)(BSTR*)) {
+  IErrorInfo* info = error.ErrorInfo();  // a new reference
+  if (info == nullptr) return std::nullopt;
+  BSTR text = nullptr;
+  std::optional<std::string> result;
+  if (SUCCEEDED((info->*getter)(&text)) && text != nullptr) result = NarrowFromWide(text, CP_ACP);
+  SysFreeString(text);
+  info->Release();
+  return result;
+}
+
+const char* OrNull(const std::optional<std::string>& text) { return text ? text->c_str() : nullptr; }
+
+}  // namespace
+
+void PrintComError(const char* method, const _com_error& error) {
+  const auto source = ErrorObjectText(error, &IErrorInfo::GetSource);
+  const auto description = ErrorObjectText(error, &IErrorInfo::GetDescription);
+  ConsolePrintf("%s: COM Error 0x%0X - %s - Source: %s - Description %s\n", method, error.Error(),
+                error.ErrorMessage(), OrNull(source), OrNull(description));
+}
+
+void PrintComError(const char* method, const _com_error& error, const char* command) {
+  const auto source = ErrorObjectText(error, &IErrorInfo::GetSource);
+  const auto description = ErrorObjectText(error, &IErrorInfo::GetDescription);
+  ConsolePrintf("%s: COM Error 0x%0X - %s - Source: %s - Description %s - Command %s\n", method, error.Error(),
+                error.ErrorMessage(), OrNull(source), OrNull(description), command);
+}
+
+void PrintExceptionCaught(const char* method) { ConsolePrintf("Exception caught for %s\n", method); }

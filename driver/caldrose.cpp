@@ -1,0 +1,50 @@
+#include "driver/caldrose.h"
+
+#include "driver/run_state.h"
+#include "messaging/logon.h"
+#include "platform/console.h"
+
+namespace {
+
+void PrintBanner() {
+  ConsolePrintf("%s\n", "Tamberlyn Utility - Caldrose.exe (IExchangeManageStore), Version 1.0");
+  ConsolePrintf("%s\n", "Copyright (c) Tamberlyn. All rights reserved.");
+}
+
+void PrintUsage() {
+  ConsolePrintf("Usage: Caldrose [Domain Controller Name]\n");
+  ConsolePrintf("\n");
+  ConsolePrintf("[Domain Controller Name]\n");
+  ConsolePrintf("\tSpecifies an optional domain controller name for the LDAP query.\n");
+  ConsolePrintf("\n");
+  ConsolePrintf("This program uses IExchangeManageStore and CDO to open a mailbox.\n");
+  ConsolePrintf("\n");
+  ConsolePrintf("The program prompts the user for a MAPI profile.\n");
+  ConsolePrintf("The user will then be prompted for a mailbox using the Global Address Book.\n");
+  ConsolePrintf("\n");
+  ConsolePrintf("NOTE: if the test fails please refer to the Administration Guide\n");
+  ConsolePrintf("      for Exchange permission information\n");
+  ConsolePrintf("\n");
+}
+
+}  // namespace
+
+int RunCaldrose(int argc, char** argv) {
+  PrintBanner();
+  if (argc >= 3) {
+    PrintUsage();
+    return 1;
+  }
+
+  RunState state;
+  state.domainController = argc == 2 ? argv[1] : nullptr;
+  state.directory = std::make_unique<IADWrapper>(state.domainController);
+
+  if (LogonAndIdentifyOperator(state)) {
+    // The operator's directory lookup, the picker and the mailbox loop
+    // follow the start-up here.
+  }
+
+  ReleaseRunState(state);
+  return 0;
+}

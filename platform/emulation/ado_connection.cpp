@@ -1,0 +1,113 @@
+// The ADO Connection class of the emulated platform, with the ADSI
+// provider behind it.
+#include <string>
+
+#include "platform/emulation/classes.h"
+#include "platform/emulation/object.h"
+#include "platform/emulation/sdk.h"
+#include "platform/emulation/unicode.h"
+#include "platform/emulation/world.h"
+
+namespace emulation {
+
+namespace {
+
+// ADO's own errors, with the texts ADO gives them.
+constexpr HRESULT kObjectClosed = static_cast<HRESULT>(0x800A0E78);
+constexpr HRESULT kObjectOpen = static_cast<HRESULT>(0x800A0E79);
+constexpr HRESULT kProviderNotFound = static_cast<HRESULT>(0x800A0E7A);
+constexpr const char* kConnectionSource = "ADODB.Connection";
+
+// The provider named by a connection string's "Provider=" item.
+std::string ProviderOf(const std::string& connectionString) {
+  std::string lower;
+  for (char c : connectionString) lower += static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  const size_t at = lower.find("provider=");
+  if (at == std::string::npos) return {};
+  const size_t start = at + 9;
+  return lower.substr(start, lower.find(';', start) - start);
+}
+
+class Connection final : public _Connection, public ISupportErrorInfo, public ObjectBase {
+ public:
+  Connection() : ObjectBase("_Connection (ADODB.Connection)") {}
+  EMULATED_REFERENCE_COUNT
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
+    *ppvObject = nullptr;
+    return UnderFault("_Connection::QueryInterface", [&]() -> HRESULT {
+      if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_Connection15 || riid == IID__Connection)
+        *ppvObject = static_cast<_Connection*>(this);
+      else if (riid == IID_ISupportErrorInfo)
+        *ppvObject = static_cast<ISupportErrorInfo*>(this);
+      else
+        return E_NOINTERFACE;
+      AddRef();
+      return S_OK;
+    });
+  }
+
+  HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override {
+    return (riid == IID_Connection15 || riid == IID__Connection) ? S_OK : S_FALSE;
+  }
+
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override { return *pctinfo = 0, S_OK; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    return E_NOTIMPL;
+  }
+
+  HRESULT STDMETHODCALLTYPE put_ConnectionTimeout(LONG lTimeout) override {
+    return Planned("Connection15::put_ConnectionTimeout", [&] {
+      timeoutSeconds_ = lTimeout;
+      return S_OK;
+    });
+  }
+
+  HRESULT STDMETHODCALLTYPE Open(BSTR ConnectionString, BSTR, BSTR, LONG) override {
+    return Planned("Connection15::Open", [&] {
+      if (open_) return Fail(kObjectOpen, "Operation is not allowed when the object is open.");
+      const std::string text = ConnectionString == nullptr ? "" : Utf8FromUtf16(ConnectionString);
+      const bool adsi = ProviderOf(text) == "adsdsoobject" && TheWorld().organisation->directory.adsiProvider;
+      if (!adsi) return Fail(kProviderNotFound, "Provider cannot be found. It may not be properly installed.");
+      open_ = true;
+      return S_OK;
+    });
+  }
+
+  HRESULT STDMETHODCALLTYPE Close() override {
+    return Planned("Connection15::Close", [&] {
+      if (!open_) return Fail(kObjectClosed, "Operation is not allowed when the object is closed.");
+      open_ = false;
+      return S_OK;
+    });
+  }
+
+ private:
+  // A planned failure of a method leaves its error object, as ADO does.
+  template <typename Work>
+  static HRESULT Planned(std::string_view operation, Work&& work) {
+    const std::optional<Fault> fault = TakeFault(operation);
+    if (fault && FAILED(fault->status)) {
+      SetFaultErrorInfo(*fault);
+      return fault->status;
+    }
+    const HRESULT status = work();
+    return fault && SUCCEEDED(status) ? fault->status : status;
+  }
+
+  static HRESULT Fail(HRESULT status, const char* description) {
+    SetFaultErrorInfo({"", 1, status, kConnectionSource, description});
+    return status;
+  }
+
+  bool open_ = false;
+  LONG timeoutSeconds_ = 15;
+};
+
+}  // namespace
+
+IUnknown* CreateAdoConnection() { return static_cast<_Connection*>(new Connection()); }
+
+}  // namespace emulation

@@ -1,0 +1,26 @@
+// How tests and the tool's host steer the emulated platform.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace emulation {
+
+// Serve this organisation (JSON text, named sourceName in messages) at the
+// next MAPIInitialize instead of the file named by CALDROSE_ORGANISATION or
+// the built-in sample. An empty text goes back to those.
+void UseOrganisationText(std::string text, std::string sourceName);
+
+// Read dialog answers from input instead of standard input; null goes back.
+void UseDialogInput(FILE* input);
+
+// What is still held and what was released wrongly since the last reset.
+std::vector<std::string> LedgerLive();
+std::vector<std::string> LedgerViolations();
+
+// Forgets the ledger, the released objects and the counted calls: a new
+// run starts.
+void ResetRun();
+
+}  // namespace emulation

@@ -1,0 +1,227 @@
+// Extended MAPI of the emulated platform: the structures, property tags,
+// status codes, interfaces and functions that the tool uses, with the
+// platform's names, layouts and values. Interfaces declare the subset of
+// their methods in use, in the platform's order.
+#pragma once
+
+#include "platform/emulation/com.h"
+
+#define MAPI_DIM 1
+#define MAPIMETHOD(method) virtual HRESULT STDMETHODCALLTYPE method
+
+// Status codes.
+#define MAKE_MAPI_E(err) ((SCODE)(0x80040000UL | (err)))
+#define MAKE_MAPI_S(warn) ((SCODE)(0x00040000UL | (warn)))
+#define SUCCESS_SUCCESS 0
+#define MAPI_E_CALL_FAILED E_FAIL
+#define MAPI_E_NOT_ENOUGH_MEMORY E_OUTOFMEMORY
+#define MAPI_E_INVALID_PARAMETER E_INVALIDARG
+#define MAPI_E_INTERFACE_NOT_SUPPORTED E_NOINTERFACE
+#define MAPI_E_NO_ACCESS E_ACCESSDENIED
+#define MAPI_E_NO_SUPPORT MAKE_MAPI_E(0x102)
+#define MAPI_E_INVALID_ENTRYID MAKE_MAPI_E(0x107)
+#define MAPI_E_NOT_FOUND MAKE_MAPI_E(0x10F)
+#define MAPI_E_LOGON_FAILED MAKE_MAPI_E(0x111)
+#define MAPI_E_USER_CANCEL MAKE_MAPI_E(0x113)
+#define MAPI_E_CORRUPT_DATA MAKE_MAPI_E(0x11B)
+#define MAPI_E_END_OF_SESSION MAKE_MAPI_E(0x200)
+#define MAPI_E_UNKNOWN_ENTRYID MAKE_MAPI_E(0x201)
+#define MAPI_E_NOT_INITIALIZED MAKE_MAPI_E(0x605)
+#define MAPI_W_ERRORS_RETURNED MAKE_MAPI_S(0x380)
+
+// Property types and tags.
+#define PT_UNSPECIFIED 0x0000
+#define PT_NULL 0x0001
+#define PT_I2 0x0002
+#define PT_LONG 0x0003
+#define PT_BOOLEAN 0x000B
+#define PT_ERROR 0x000A
+#define PT_STRING8 0x001E
+#define PT_UNICODE 0x001F
+#define PT_BINARY 0x0102
+#define MV_FLAG 0x1000
+#define PT_MV_STRING8 (MV_FLAG | PT_STRING8)
+
+#define PROP_TYPE_MASK 0x0000FFFFUL
+#define PROP_TYPE(ulPropTag) (((ULONG)(ulPropTag)) & PROP_TYPE_MASK)
+#define PROP_ID(ulPropTag) (((ULONG)(ulPropTag)) >> 16)
+#define PROP_TAG(ulPropType, ulPropID) ((((ULONG)(ulPropID)) << 16) | ((ULONG)(ulPropType)))
+#define CHANGE_PROP_TYPE(ulPropTag, ulPropType) \
+  (((ULONG)0xFFFF0000UL & (ULONG)(ulPropTag)) | (ULONG)(ulPropType))
+
+#define PR_ENTRYID PROP_TAG(PT_BINARY, 0x0FFF)
+#define PR_RECIPIENT_TYPE PROP_TAG(PT_LONG, 0x0C15)
+#define PR_DISPLAY_NAME_A PROP_TAG(PT_STRING8, 0x3001)
+#define PR_ADDRTYPE_A PROP_TAG(PT_STRING8, 0x3002)
+#define PR_EMAIL_ADDRESS_A PROP_TAG(PT_STRING8, 0x3003)
+#define PR_DEFAULT_STORE PROP_TAG(PT_BOOLEAN, 0x3400)
+
+// Flags.
+#define MAPI_LOGON_UI 0x00000001
+#define MAPI_NEW_SESSION 0x00000002
+#define MAPI_NO_MAIL 0x00008000
+#define MAPI_UNICODE 0x80000000
+#define MDB_NO_DIALOG 0x00000001
+#define MDB_WRITE 0x00000004
+#define MAPI_MODIFY 0x00000001
+#define MAPI_BEST_ACCESS 0x00000010
+#define MAPI_TO 1
+
+#define MAPI_STORE 0x00000001
+#define MAPI_ADDRBOOK 0x00000002
+#define MAPI_MAILUSER 0x00000006
+
+typedef struct {
+  BYTE abFlags[4];
+  BYTE ab[MAPI_DIM];
+} ENTRYID, *LPENTRYID;
+
+typedef struct _MAPIUID {
+  BYTE ab[16];
+} MAPIUID, *LPMAPIUID;
+
+typedef struct _SPropTagArray {
+  ULONG cValues;
+  ULONG aulPropTag[MAPI_DIM];
+} SPropTagArray, *LPSPropTagArray;
+
+#define CbNewSPropTagArray(_ctag) (offsetof(SPropTagArray, aulPropTag) + (_ctag) * sizeof(ULONG))
+#define SizedSPropTagArray(_ctag, _name) \
+  struct _SPropTagArray_##_name {        \
+    ULONG cValues;                       \
+    ULONG aulPropTag[_ctag];             \
+  } _name
+
+typedef struct _SBinary {
+  ULONG cb;
+  LPBYTE lpb;
+} SBinary, *LPSBinary;
+
+typedef struct _SLPSTRArray {
+  ULONG cValues;
+  LPSTR* lppszA;
+} SLPSTRArray;
+
+typedef union _PV {
+  short int i;
+  LONG l;
+  ULONG ul;
+  float flt;
+  double dbl;
+  unsigned short int b;
+  double at;
+  FILETIME ft;
+  LPSTR lpszA;
+  SBinary bin;
+  LPWSTR lpszW;
+  LPGUID lpguid;
+  LARGE_INTEGER li;
+  SLPSTRArray MVszA;
+  SCODE err;
+  LONG x;
+} __UPV;
+
+typedef struct _SPropValue {
+  ULONG ulPropTag;
+  ULONG dwAlignPad;
+  union _PV Value;
+} SPropValue, *LPSPropValue;
+
+typedef struct _ADRENTRY {
+  ULONG ulReserved1;
+  ULONG cValues;
+  LPSPropValue rgPropVals;
+} ADRENTRY, *LPADRENTRY;
+
+typedef struct _ADRLIST {
+  ULONG cEntries;
+  ADRENTRY aEntries[MAPI_DIM];
+} ADRLIST, *LPADRLIST;
+
+#define CbNewADRLIST(_centries) (offsetof(ADRLIST, aEntries) + (_centries) * sizeof(ADRENTRY))
+
+typedef struct _SRow {
+  ULONG ulAdrEntryPad;
+  ULONG cValues;
+  LPSPropValue lpProps;
+} SRow, *LPSRow;
+
+typedef struct _SRowSet {
+  ULONG cRows;
+  SRow aRow[MAPI_DIM];
+} SRowSet, *LPSRowSet;
+
+#define CbNewSRowSet(_crow) (offsetof(SRowSet, aRow) + (_crow) * sizeof(SRow))
+
+typedef struct _SRestriction SRestriction, *LPSRestriction;
+typedef struct _SSortOrderSet SSortOrderSet, *LPSSortOrderSet;
+
+typedef struct {
+  ULONG ulVersion;
+  ULONG ulFlags;
+} MAPIINIT_0, *LPMAPIINIT_0;
+
+typedef SCODE(STDMETHODCALLTYPE ALLOCATEBUFFER)(ULONG cbSize, LPVOID* lppBuffer);
+typedef SCODE(STDMETHODCALLTYPE ALLOCATEMORE)(ULONG cbSize, LPVOID lpObject, LPVOID* lppBuffer);
+typedef ULONG(STDAPICALLTYPE FREEBUFFER)(LPVOID lpBuffer);
+typedef ALLOCATEBUFFER* LPALLOCATEBUFFER;
+typedef ALLOCATEMORE* LPALLOCATEMORE;
+
+extern "C" const IID IID_IMAPISession;
+extern "C" const IID IID_IMAPITable;
+extern "C" const IID IID_IMAPIProp;
+extern "C" const IID IID_IMsgStore;
+extern "C" const IID IID_IAddrBook;
+extern "C" const IID IID_IMailUser;
+
+struct IMAPIProp : public IUnknown {
+  MAPIMETHOD(GetProps)(LPSPropTagArray lpPropTagArray, ULONG ulFlags, ULONG* lpcValues,
+                       LPSPropValue* lppPropArray) = 0;
+};
+typedef IMAPIProp* LPMAPIPROP;
+
+struct IMAPITable : public IUnknown {
+  MAPIMETHOD(SetColumns)(LPSPropTagArray lpPropTagArray, ULONG ulFlags) = 0;
+  MAPIMETHOD(GetRowCount)(ULONG ulFlags, ULONG* lpulCount) = 0;
+  MAPIMETHOD(QueryRows)(LONG lRowCount, ULONG ulFlags, LPSRowSet* lppRows) = 0;
+};
+typedef IMAPITable* LPMAPITABLE;
+
+struct IMsgStore : public IMAPIProp {};
+typedef IMsgStore* LPMDB;
+
+struct IMailUser : public IMAPIProp {};
+typedef IMailUser* LPMAILUSER;
+
+struct IAddrBook : public IMAPIProp {
+  MAPIMETHOD(OpenEntry)(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags, ULONG* lpulObjType,
+                        LPUNKNOWN* lppUnk) = 0;
+  MAPIMETHOD(PrepareRecips)(ULONG ulFlags, LPSPropTagArray lpPropTagArray, LPADRLIST lpRecipList) = 0;
+};
+typedef IAddrBook* LPADRBOOK;
+
+struct IMAPISession : public IUnknown {
+  MAPIMETHOD(GetMsgStoresTable)(ULONG ulFlags, LPMAPITABLE* lppTable) = 0;
+  MAPIMETHOD(OpenMsgStore)(ULONG_PTR ulUIParam, ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface,
+                           ULONG ulFlags, LPMDB* lppMDB) = 0;
+  MAPIMETHOD(OpenAddressBook)(ULONG_PTR ulUIParam, LPCIID lpInterface, ULONG ulFlags, LPADRBOOK* lppAdrBook) = 0;
+  MAPIMETHOD(QueryIdentity)(ULONG* lpcbEntryID, LPENTRYID* lppEntryID) = 0;
+};
+typedef IMAPISession* LPMAPISESSION;
+
+STDAPI MAPIInitialize(LPVOID lpMapiInit);
+STDAPI_(void) MAPIUninitialize();
+STDAPI MAPILogonEx(ULONG_PTR ulUIParam, LPSTR lpszProfileName, LPSTR lpszPassword, ULONG ulFlags,
+                   LPMAPISESSION* lppSession);
+
+STDAPI_(SCODE) MAPIAllocateBuffer(ULONG cbSize, LPVOID* lppBuffer);
+STDAPI_(SCODE) MAPIAllocateMore(ULONG cbSize, LPVOID lpObject, LPVOID* lppBuffer);
+STDAPI_(ULONG) MAPIFreeBuffer(LPVOID lpBuffer);
+
+STDAPI HrQueryAllRows(LPMAPITABLE lpTable, LPSPropTagArray lpPropTags, LPSRestriction lpRestriction,
+                      LPSSortOrderSet lpSortOrderSet, LONG crowsMax, LPSRowSet* lppRows);
+STDAPI HrGetOneProp(LPMAPIPROP lpMapiProp, ULONG ulPropTag, LPSPropValue* lppProp);
+STDAPI_(SCODE) ScDupPropset(int cValues, LPSPropValue lpPropArray, LPALLOCATEBUFFER lpAllocateBuffer,
+                            LPSPropValue* lppPropArray);
+STDAPI_(void) FreeProws(LPSRowSet lpRows);
+STDAPI_(void) FreePadrlist(LPADRLIST lpAdrlist);

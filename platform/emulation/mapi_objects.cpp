@@ -1,0 +1,358 @@
+#include "platform/emulation/mapi_objects.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/emulation/mapi_memory.h"
+#include "platform/emulation/object.h"
+#include "platform/emulation/sdk.h"
+#include "platform/emulation/world.h"
+#include "platform/exchange.h"
+
+namespace emulation {
+
+const MAPIUID kAddressBookProvider = {
+    {0xDC, 0xA7, 0x40, 0xC8, 0xC0, 0x42, 0x10, 0x1A, 0xB4, 0xB9, 0x08, 0x00, 0x2B, 0x2F, 0xE1, 0x82}};
+const MAPIUID kStoreProvider = {
+    {0x54, 0x94, 0xA1, 0xC0, 0x29, 0x7F, 0x10, 0x1B, 0xA5, 0x87, 0x08, 0x00, 0x2B, 0x2A, 0x25, 0x17}};
+
+std::vector<BYTE> MakeEntryId(const MAPIUID& provider, std::string_view key) {
+  std::vector<BYTE> bytes(4 + sizeof provider.ab, 0);
+  memcpy(bytes.data() + 4, provider.ab, sizeof provider.ab);
+  bytes.insert(bytes.end(), key.begin(), key.end());
+  return bytes;
+}
+
+std::optional<std::string> ReadEntryId(const MAPIUID& provider, ULONG size, const ENTRYID* entryId) {
+  constexpr ULONG kHeader = 4 + sizeof provider.ab;
+  if (entryId == nullptr || size < kHeader) return std::nullopt;
+  const BYTE* bytes = reinterpret_cast<const BYTE*>(entryId);
+  if (memcmp(bytes + 4, provider.ab, sizeof provider.ab) != 0) return std::nullopt;
+  return std::string(reinterpret_cast<const char*>(bytes) + kHeader, size - kHeader);
+}
+
+namespace {
+
+template <typename Interface>
+HRESULT Hand(Interface* object, void** out) {
+  object->AddRef();
+  *out = object;
+  return S_OK;
+}
+
+PropertyBag EntryProperties(const AddressEntry& entry) {
+  PropertyBag bag;
+  if (entry.displayName) bag.SetString(PR_DISPLAY_NAME_A, *entry.displayName);
+  if (entry.addressType) bag.SetString(PR_ADDRTYPE_A, *entry.addressType);
+  if (entry.emailAddress) bag.SetString(PR_EMAIL_ADDRESS_A, *entry.emailAddress);
+  if (entry.homeMdb) bag.SetString(PR_EMS_AB_HOME_MDB_A, *entry.homeMdb);
+  if (entry.proxyAddresses) bag.SetStrings(PR_EMS_AB_PROXY_ADDRESSES_A, *entry.proxyAddresses);
+  bag.SetBinary(PR_ENTRYID, MakeEntryId(kAddressBookProvider, entry.key));
+  return bag;
+}
+
+std::string StoreKey(size_t profileIndex, size_t storeIndex) {
+  return "profile/" + std::to_string(profileIndex) + "/" + std::to_string(storeIndex);
+}
+
+PropertyBag StoreProperties(const StoreDefinition& store, const std::string& key) {
+  PropertyBag bag;
+  if (store.isDefault) bag.SetBoolean(PR_DEFAULT_STORE, *store.isDefault);
+  bag.SetBinary(PR_ENTRYID, MakeEntryId(kStoreProvider, key));
+  if (store.displayName) bag.SetString(PR_DISPLAY_NAME_A, *store.displayName);
+  return bag;
+}
+
+class Table final : public IMAPITable, public ObjectBase {
+ public:
+  Table(std::string what, std::vector<PropertyBag> rows) : ObjectBase(std::move(what)), rows_(std::move(rows)) {}
+  EMULATED_REFERENCE_COUNT
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
+    if (riid == IID_IUnknown || riid == IID_IMAPITable) return Hand(static_cast<IMAPITable*>(this), ppvObject);
+    return *ppvObject = nullptr, E_NOINTERFACE;
+  }
+
+  HRESULT STDMETHODCALLTYPE SetColumns(LPSPropTagArray lpPropTagArray, ULONG) override {
+    if (lpPropTagArray == nullptr) return MAPI_E_INVALID_PARAMETER;
+    columns_.assign(lpPropTagArray->aulPropTag, lpPropTagArray->aulPropTag + lpPropTagArray->cValues);
+    return S_OK;
+  }
+
+  HRESULT STDMETHODCALLTYPE GetRowCount(ULONG, ULONG* lpulCount) override {
+    *lpulCount = static_cast<ULONG>(rows_.size());
+    return S_OK;
+  }
+
+  HRESULT STDMETHODCALLTYPE QueryRows(LONG lRowCount, ULONG, LPSRowSet* lppRows) override {
+    *lppRows = nullptr;
+    if (lRowCount < 0) return MAPI_E_NO_SUPPORT;
+    const size_t count = std::min(rows_.size() - cursor_, static_cast<size_t>(lRowCount));
+    void* block = nullptr;
+    if (const SCODE sc = AllocateBlock(static_cast<ULONG>(CbNewSRowSet(count)), &block); FAILED(sc)) return sc;
+    auto* rows = static_cast<LPSRowSet>(block);
+    rows->cRows = 0;
+    // The columns as an SPropTagArray: the count, then the tags.
+    std::vector<ULONG> columns{static_cast<ULONG>(columns_.size())};
+    columns.insert(columns.end(), columns_.begin(), columns_.end());
+    const auto* asked = columns_.empty() ? nullptr : reinterpret_cast<const SPropTagArray*>(columns.data());
+    for (size_t i = 0; i < count; ++i) {
+      SRow& row = rows->aRow[i];
+      row.ulAdrEntryPad = 0;
+      const HRESULT hr = rows_[cursor_ + i].GetProps(asked, &row.cValues, &row.lpProps);
+      if (FAILED(hr)) {
+        FreeProws(rows);
+        return hr;
+      }
+      rows->cRows = static_cast<ULONG>(i + 1);
+    }
+    cursor_ += count;
+    *lppRows = rows;
+    return S_OK;
+  }
+
+ private:
+  std::vector<PropertyBag> rows_;
+  std::vector<ULONG> columns_;
+  size_t cursor_ = 0;
+};
+
+class MailUser final : public IMailUser, public ObjectBase {
+ public:
+  explicit MailUser(const AddressEntry& entry)
+      : ObjectBase("IMailUser (address-book entry \"" + entry.key + "\")"), properties_(EntryProperties(entry)) {}
+  EMULATED_REFERENCE_COUNT
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
+    if (riid == IID_IUnknown || riid == IID_IMAPIProp || riid == IID_IMailUser)
+      return Hand(static_cast<IMailUser*>(this), ppvObject);
+    return *ppvObject = nullptr, E_NOINTERFACE;
+  }
+
+  HRESULT STDMETHODCALLTYPE GetProps(LPSPropTagArray lpPropTagArray, ULONG, ULONG* lpcValues,
+                                     LPSPropValue* lppPropArray) override {
+    *lpcValues = 0;
+    *lppPropArray = nullptr;
+    return UnderFault("IMailUser::GetProps", [&]() -> HRESULT {
+      return properties_.GetProps(lpPropTagArray, lpcValues, lppPropArray);
+    });
+  }
+
+ private:
+  PropertyBag properties_;
+};
+
+class AddressBook final : public IAddrBook, public ObjectBase {
+ public:
+  explicit AddressBook(std::shared_ptr<const Organisation> organisation)
+      : ObjectBase("IAddrBook"), organisation_(std::move(organisation)) {}
+  EMULATED_REFERENCE_COUNT
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
+    if (riid == IID_IUnknown || riid == IID_IMAPIProp || riid == IID_IAddrBook)
+      return Hand(static_cast<IAddrBook*>(this), ppvObject);
+    return *ppvObject = nullptr, E_NOINTERFACE;
+  }
+
+  HRESULT STDMETHODCALLTYPE GetProps(LPSPropTagArray, ULONG, ULONG* lpcValues, LPSPropValue* lppPropArray) override {
+    *lpcValues = 0;
+    *lppPropArray = nullptr;
+    return MAPI_E_NO_SUPPORT;
+  }
+
+  HRESULT STDMETHODCALLTYPE OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG,
+                                      ULONG* lpulObjType, LPUNKNOWN* lppUnk) override {
+    *lppUnk = nullptr;
+    return UnderFault("IAddrBook::OpenEntry", [&]() -> HRESULT {
+      const AddressEntry* entry = nullptr;
+      if (const HRESULT hr = Find(cbEntryID, lpEntryID, &entry); FAILED(hr)) return hr;
+      auto* user = new MailUser(*entry);
+      const HRESULT hr = user->QueryInterface(lpInterface != nullptr ? *lpInterface : IID_IMailUser,
+                                              reinterpret_cast<void**>(lppUnk));
+      user->Release();
+      if (SUCCEEDED(hr) && lpulObjType != nullptr) *lpulObjType = MAPI_MAILUSER;
+      return hr;
+    });
+  }
+
+  // Puts the asked properties of each recipient first, in the asked order,
+  // followed by the other values it already had.
+  HRESULT STDMETHODCALLTYPE PrepareRecips(ULONG, LPSPropTagArray lpPropTagArray, LPADRLIST lpRecipList) override {
+    return UnderFault("IAddrBook::PrepareRecips", [&]() -> HRESULT {
+      if (lpRecipList == nullptr) return MAPI_E_INVALID_PARAMETER;
+      const ULONG asked = lpPropTagArray != nullptr ? lpPropTagArray->cValues : 0;
+      for (ULONG i = 0; i < lpRecipList->cEntries; ++i) {
+        ADRENTRY& recipient = lpRecipList->aEntries[i];
+        const SPropValue* entryId = nullptr;
+        for (ULONG k = 0; k < recipient.cValues; ++k)
+          if (recipient.rgPropVals[k].ulPropTag == PR_ENTRYID) entryId = &recipient.rgPropVals[k];
+        if (entryId == nullptr) return MAPI_E_INVALID_PARAMETER;
+        const AddressEntry* entry = nullptr;
+        if (const HRESULT hr = Find(entryId->Value.bin.cb, reinterpret_cast<LPENTRYID>(entryId->Value.bin.lpb), &entry);
+            FAILED(hr))
+          return hr;
+
+        std::vector<const SPropValue*> kept;
+        for (ULONG k = 0; k < recipient.cValues; ++k) {
+          const ULONG id = PROP_ID(recipient.rgPropVals[k].ulPropTag);
+          const bool isAsked = std::any_of(lpPropTagArray->aulPropTag, lpPropTagArray->aulPropTag + asked,
+                                           [&](ULONG tag) { return PROP_ID(tag) == id; });
+          if (!isAsked) kept.push_back(&recipient.rgPropVals[k]);
+        }
+        const ULONG total = asked + static_cast<ULONG>(kept.size());
+        void* block = nullptr;
+        if (const SCODE sc = AllocateBlock(total * sizeof(SPropValue), &block); FAILED(sc)) return sc;
+        auto* values = static_cast<LPSPropValue>(block);
+        const PropertyBag properties = EntryProperties(*entry);
+        for (ULONG k = 0; k < asked; ++k)
+          if (!properties.Fill(lpPropTagArray->aulPropTag[k], values[k], block))
+            SetErrorValue(values[k], lpPropTagArray->aulPropTag[k], MAPI_E_NOT_FOUND);
+        for (size_t k = 0; k < kept.size(); ++k) {
+          if (const SCODE sc = CopyPropValue(*kept[k], values[asked + k], block); FAILED(sc)) {
+            MAPIFreeBuffer(block);
+            return sc;
+          }
+        }
+        MAPIFreeBuffer(recipient.rgPropVals);
+        recipient.rgPropVals = values;
+        recipient.cValues = total;
+      }
+      return S_OK;
+    });
+  }
+
+ private:
+  HRESULT Find(ULONG size, LPENTRYID entryId, const AddressEntry** entry) const {
+    const auto key = ReadEntryId(kAddressBookProvider, size, entryId);
+    if (!key) return MAPI_E_UNKNOWN_ENTRYID;
+    *entry = organisation_->FindEntry(*key);
+    return *entry != nullptr ? S_OK : MAPI_E_NOT_FOUND;
+  }
+
+  std::shared_ptr<const Organisation> organisation_;
+};
+
+class MessageStore final : public IMsgStore, public IExchangeManageStore, public ObjectBase {
+ public:
+  MessageStore(const StoreDefinition& store, const std::string& key)
+      : ObjectBase("IMsgStore (" + key + ")"), store_(store), properties_(StoreProperties(store, key)) {}
+  EMULATED_REFERENCE_COUNT
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
+    *ppvObject = nullptr;
+    return UnderFault("IMsgStore::QueryInterface", [&]() -> HRESULT {
+      if (riid == IID_IUnknown || riid == IID_IMAPIProp || riid == IID_IMsgStore)
+        return Hand(static_cast<IMsgStore*>(this), ppvObject);
+      // Only a store of an Exchange server can be managed.
+      if (riid == IID_IExchangeManageStore && store_.exchange)
+        return Hand(static_cast<IExchangeManageStore*>(this), ppvObject);
+      return E_NOINTERFACE;
+    });
+  }
+
+  HRESULT STDMETHODCALLTYPE GetProps(LPSPropTagArray lpPropTagArray, ULONG, ULONG* lpcValues,
+                                     LPSPropValue* lppPropArray) override {
+    return properties_.GetProps(lpPropTagArray, lpcValues, lppPropArray);
+  }
+
+  HRESULT STDMETHODCALLTYPE CreateStoreEntryID(LPSTR, LPSTR, ULONG, ULONG* lpcbEntryID,
+                                               LPENTRYID* lppEntryID) override {
+    *lpcbEntryID = 0;
+    *lppEntryID = nullptr;
+    return MAPI_E_NO_SUPPORT;
+  }
+  HRESULT STDMETHODCALLTYPE EntryIDFromSourceKey(ULONG, BYTE*, ULONG, BYTE*, ULONG*, LPENTRYID*) override {
+    return MAPI_E_NO_SUPPORT;
+  }
+  HRESULT STDMETHODCALLTYPE GetRights(ULONG, LPENTRYID, ULONG, LPENTRYID, ULONG*) override {
+    return MAPI_E_NO_SUPPORT;
+  }
+  HRESULT STDMETHODCALLTYPE GetMailboxTable(LPSTR, LPMAPITABLE*, ULONG) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE GetPublicFolderTable(LPSTR, LPMAPITABLE*, ULONG) override { return MAPI_E_NO_SUPPORT; }
+
+ private:
+  StoreDefinition store_;
+  PropertyBag properties_;
+};
+
+class Session final : public IMAPISession, public ObjectBase {
+ public:
+  Session(std::shared_ptr<const Organisation> organisation, size_t profileIndex)
+      : ObjectBase("IMAPISession (profile \"" + organisation->profiles[profileIndex].name + "\")"),
+        organisation_(std::move(organisation)),
+        profileIndex_(profileIndex) {}
+  EMULATED_REFERENCE_COUNT
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
+    if (riid == IID_IUnknown || riid == IID_IMAPISession) return Hand(static_cast<IMAPISession*>(this), ppvObject);
+    return *ppvObject = nullptr, E_NOINTERFACE;
+  }
+
+  HRESULT STDMETHODCALLTYPE GetMsgStoresTable(ULONG, LPMAPITABLE* lppTable) override {
+    *lppTable = nullptr;
+    return UnderFault("IMAPISession::GetMsgStoresTable", [&]() -> HRESULT {
+      std::vector<PropertyBag> rows;
+      for (size_t i = 0; i < Profile().stores.size(); ++i)
+        rows.push_back(StoreProperties(Profile().stores[i], StoreKey(profileIndex_, i)));
+      *lppTable = new Table("IMAPITable (message stores)", std::move(rows));
+      return S_OK;
+    });
+  }
+
+  HRESULT STDMETHODCALLTYPE OpenMsgStore(ULONG_PTR, ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG,
+                                         LPMDB* lppMDB) override {
+    *lppMDB = nullptr;
+    return UnderFault("IMAPISession::OpenMsgStore", [&]() -> HRESULT {
+      const auto key = ReadEntryId(kStoreProvider, cbEntryID, lpEntryID);
+      if (!key) return MAPI_E_INVALID_ENTRYID;
+      for (size_t i = 0; i < Profile().stores.size(); ++i) {
+        if (StoreKey(profileIndex_, i) != *key) continue;
+        auto* store = new MessageStore(Profile().stores[i], *key);
+        const HRESULT hr = static_cast<IMsgStore*>(store)->QueryInterface(
+            lpInterface != nullptr ? *lpInterface : IID_IMsgStore, reinterpret_cast<void**>(lppMDB));
+        store->Release();
+        return hr;
+      }
+      return MAPI_E_NOT_FOUND;
+    });
+  }
+
+  HRESULT STDMETHODCALLTYPE OpenAddressBook(ULONG_PTR, LPCIID lpInterface, ULONG, LPADRBOOK* lppAdrBook) override {
+    *lppAdrBook = nullptr;
+    return UnderFault("IMAPISession::OpenAddressBook", [&]() -> HRESULT {
+      auto* book = new AddressBook(organisation_);
+      const HRESULT hr =
+          book->QueryInterface(lpInterface != nullptr ? *lpInterface : IID_IAddrBook, reinterpret_cast<void**>(lppAdrBook));
+      book->Release();
+      return hr;
+    });
+  }
+
+  HRESULT STDMETHODCALLTYPE QueryIdentity(ULONG* lpcbEntryID, LPENTRYID* lppEntryID) override {
+    *lpcbEntryID = 0;
+    *lppEntryID = nullptr;
+    return UnderFault("IMAPISession::QueryIdentity", [&]() -> HRESULT {
+      const std::vector<BYTE> entryId = MakeEntryId(kAddressBookProvider, Profile().identity);
+      void* block = nullptr;
+      if (const SCODE sc = AllocateBlock(static_cast<ULONG>(entryId.size()), &block); FAILED(sc)) return sc;
+      memcpy(block, entryId.data(), entryId.size());
+      *lpcbEntryID = static_cast<ULONG>(entryId.size());
+      *lppEntryID = static_cast<LPENTRYID>(block);
+      return S_OK;
+    });
+  }
+
+ private:
+  const ProfileDefinition& Profile() const { return organisation_->profiles[profileIndex_]; }
+
+  std::shared_ptr<const Organisation> organisation_;
+  size_t profileIndex_;
+};
+
+}  // namespace
+
+IMAPISession* CreateSession(std::shared_ptr<const Organisation> organisation, size_t profileIndex) {
+  return new Session(std::move(organisation), profileIndex);
+}
+
+}  // namespace emulation

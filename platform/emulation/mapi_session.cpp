@@ -1,0 +1,167 @@
+// MAPI start and end of the emulated platform: loading the organisation,
+// the profile dialog and the logon.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "platform/emulation/control.h"
+#include "platform/emulation/ledger.h"
+#include "platform/emulation/mapi_objects.h"
+#include "platform/emulation/sdk.h"
+#include "platform/emulation/world.h"
+
+namespace emulation {
+
+namespace {
+
+constexpr const char* kOrganisationVariable = "CALDROSE_ORGANISATION";
+
+std::string overrideText;
+std::string overrideName;
+int initializeCount = 0;
+
+struct Source {
+  std::string name;
+  std::string text;
+};
+
+// The organisation to serve: a test's text, the file the environment
+// names, or the built-in sample. Throws OrganisationError when a file
+// cannot be read.
+Source ReadSource() {
+  if (!overrideText.empty()) return {overrideName, overrideText};
+  const char* path = getenv(kOrganisationVariable);
+  if (path == nullptr || *path == '\0') return {"built-in sample organisation", kSampleOrganisation};
+  std::ifstream file(path, std::ios::binary);
+  const std::string name = std::string("organisation file '") + path + "'";
+  if (!file) throw OrganisationError(name + ": cannot be read: " + strerror(errno));
+  std::ostringstream text;
+  text << file.rdbuf();
+  return {name, text.str()};
+}
+
+void ReportLedgerAtExit() {
+  const auto live = Ledger::Instance().Live();
+  if (live.empty()) return;
+  fprintf(stderr, "emulated platform: ledger: %zu item(s) still held at exit:\n", live.size());
+  for (const std::string& line : live) fprintf(stderr, "  %s\n", line.c_str());
+}
+
+std::optional<std::string> ReadLine(FILE* input) {
+  std::string line;
+  int c = 0;
+  while ((c = fgetc(input)) != EOF && c != '\n') line += static_cast<char>(c);
+  if (c == EOF && line.empty()) return std::nullopt;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+bool SameName(std::string_view left, std::string_view right) {
+  return left.size() == right.size() && strncasecmp(left.data(), right.data(), left.size()) == 0;
+}
+
+size_t DefaultProfile(const Organisation& organisation) {
+  for (size_t i = 0; i < organisation.profiles.size(); ++i)
+    if (organisation.profiles[i].isDefault) return i;
+  return 0;
+}
+
+// The profile dialog: lists the profiles on standard error when the
+// answers come from a terminal, and reads one answer per line: a name, a
+// number, or an empty line for the default profile. The end of the input
+// cancels the dialog.
+std::optional<size_t> ChooseProfile(const Organisation& organisation) {
+  FILE* input = DialogInput();
+  const bool terminal = isatty(fileno(input)) != 0;
+  const size_t fallback = DefaultProfile(organisation);
+  for (;;) {
+    if (terminal) {
+      fprintf(stderr, "Choose Profile\n");
+      for (size_t i = 0; i < organisation.profiles.size(); ++i)
+        fprintf(stderr, "  %zu. %s%s\n", i + 1, organisation.profiles[i].name.c_str(),
+                i == fallback ? " (default)" : "");
+      fprintf(stderr, "Profile name or number (Enter for the default, end of input to cancel): ");
+      fflush(stderr);
+    }
+    const auto answer = ReadLine(input);
+    if (!answer) return std::nullopt;
+    if (answer->empty()) return fallback;
+    char* end = nullptr;
+    const unsigned long number = strtoul(answer->c_str(), &end, 10);
+    if (*end == '\0' && number >= 1 && number <= organisation.profiles.size()) return number - 1;
+    for (size_t i = 0; i < organisation.profiles.size(); ++i)
+      if (SameName(organisation.profiles[i].name, *answer)) return i;
+    fprintf(stderr, "Choose Profile: no profile \"%s\"\n", answer->c_str());
+  }
+}
+
+}  // namespace
+
+void UseOrganisationText(std::string text, std::string sourceName) {
+  overrideText = std::move(text);
+  overrideName = std::move(sourceName);
+}
+
+}  // namespace emulation
+
+using emulation::TheWorld;
+
+HRESULT MAPIInitialize(LPVOID) {
+  static const bool reportRegistered = std::atexit(emulation::ReportLedgerAtExit) == 0;
+  (void)reportRegistered;
+  return emulation::UnderFault("MAPIInitialize", [&]() -> HRESULT {
+    emulation::World& world = TheWorld();
+    if (emulation::initializeCount == 0) {
+      // A broken organisation is a broken platform installation.
+      try {
+        const emulation::Source source = emulation::ReadSource();
+        try {
+          world.organisation =
+              std::make_shared<const emulation::Organisation>(emulation::ParseOrganisation(source.text));
+        } catch (const emulation::OrganisationError& error) {
+          throw emulation::OrganisationError(source.name + ": " + error.what());
+        }
+      } catch (const emulation::OrganisationError& error) {
+        fprintf(stderr, "emulated platform: %s\n", error.what());
+        return MAPI_E_CORRUPT_DATA;
+      }
+      world.comInitialized = true;
+    }
+    ++emulation::initializeCount;
+    return S_OK;
+  });
+}
+
+void MAPIUninitialize() {
+  if (emulation::initializeCount == 0) return;
+  if (--emulation::initializeCount > 0) return;
+  // COM goes down with MAPI, and with it the thread's error object.
+  SetErrorInfo(0, nullptr);
+  TheWorld().comInitialized = false;
+}
+
+HRESULT MAPILogonEx(ULONG_PTR, LPSTR lpszProfileName, LPSTR, ULONG ulFlags, LPMAPISESSION* lppSession) {
+  *lppSession = nullptr;
+  return emulation::UnderFault("MAPILogonEx", [&]() -> HRESULT {
+    const auto& organisation = TheWorld().organisation;
+    if (emulation::initializeCount == 0 || !organisation) return MAPI_E_NOT_INITIALIZED;
+    if (organisation->profiles.empty()) return MAPI_E_LOGON_FAILED;
+
+    std::optional<size_t> profile;
+    if (lpszProfileName != nullptr && *lpszProfileName != '\0') {
+      for (size_t i = 0; i < organisation->profiles.size(); ++i)
+        if (organisation->profiles[i].name == lpszProfileName) profile = i;
+      if (!profile) return MAPI_E_LOGON_FAILED;
+    } else if ((ulFlags & MAPI_LOGON_UI) != 0) {
+      profile = emulation::ChooseProfile(*organisation);
+      if (!profile) return MAPI_E_USER_CANCEL;
+    } else {
+      profile = emulation::DefaultProfile(*organisation);
+    }
+    *lppSession = emulation::CreateSession(organisation, *profile);
+    return S_OK;
+  });
+}

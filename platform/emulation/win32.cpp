@@ -1,0 +1,190 @@
+#include "platform/emulation/win32.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/emulation/ledger.h"
+#include "platform/emulation/unicode.h"
+
+namespace {
+
+struct SystemMessage {
+  DWORD id;
+  const char* text;
+};
+
+// The system message table's texts for the statuses the emulation
+// produces. Statuses of facility ITF (MAPI, ADO, CDO) have no system text.
+constexpr SystemMessage kSystemMessages[] = {
+    {0x00000000, "The operation completed successfully.\r\n"},
+    {0x00000001, "Incorrect function.\r\n"},
+    {0x80004001, "Not implemented\r\n"},
+    {0x80004002, "No such interface supported\r\n"},
+    {0x80004003, "Invalid pointer\r\n"},
+    {0x80004005, "Unspecified error\r\n"},
+    {0x8000FFFF, "Catastrophic failure\r\n"},
+    {0x80020009, "Exception occurred.\r\n"},
+    {0x80040110, "Class does not support aggregation (or class object is remote)\r\n"},
+    {0x80040154, "Class not registered\r\n"},
+    {0x800401F0, "CoInitialize has not been called.\r\n"},
+    {0x800401F3, "Invalid class string\r\n"},
+    {0x80070005, "Access is denied.\r\n"},
+    {0x8007000E, "Not enough memory resources are available to complete this operation.\r\n"},
+    {0x80070057, "The parameter is incorrect.\r\n"},
+    {0x8007054B, "The specified domain either does not exist or could not be contacted.\r\n"},
+    {0x80072030, "There is no such object on the server.\r\n"},
+    {0x8007203A, "The server is not operational.\r\n"},
+};
+
+const char* FindSystemMessage(DWORD id) {
+  for (const SystemMessage& message : kSystemMessages)
+    if (message.id == id) return message.text;
+  return nullptr;
+}
+
+}  // namespace
+
+namespace emulation {
+
+std::u16string Utf16FromUtf8(std::string_view text) {
+  const size_t length = text.size();
+  std::u16string out;
+  for (size_t i = 0; i < length;) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    char32_t cp = 0xFFFD;
+    size_t extra = 0;
+    if (lead < 0x80) {
+      cp = lead;
+    } else if ((lead & 0xE0) == 0xC0) {
+      cp = lead & 0x1F;
+      extra = 1;
+    } else if ((lead & 0xF0) == 0xE0) {
+      cp = lead & 0x0F;
+      extra = 2;
+    } else if ((lead & 0xF8) == 0xF0) {
+      cp = lead & 0x07;
+      extra = 3;
+    }
+    ++i;
+    for (size_t k = 0; k < extra; ++k, ++i) {
+      if (i >= length || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+        cp = 0xFFFD;
+        break;
+      }
+      cp = (cp << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (cp >> 10));
+      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(cp);
+    }
+  }
+  return out;
+}
+
+std::string Utf8FromUtf16(std::u16string_view text) {
+  const size_t length = text.size();
+  std::string out;
+  for (size_t i = 0; i < length; ++i) {
+    char32_t cp = text[i];
+    if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
+    else if (cp >= 0xD800 && cp < 0xE000)
+      cp = 0xFFFD;
+    if (cp < 0x80) {
+      out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+      out += static_cast<char>(0xC0 | (cp >> 6));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+      out += static_cast<char>(0xE0 | (cp >> 12));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (cp >> 18));
+      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+  }
+  return out;
+}
+
+}  // namespace emulation
+
+namespace {
+
+// Copies a converted text out as the platform's conversions do: the
+// needed size when the target size is 0, else the count written, or 0 when
+// it does not fit. A source length of -1 includes the terminator.
+template <typename Char>
+int CopyConverted(const std::basic_string<Char>& converted, Char* target, int targetSize) {
+  const int needed = static_cast<int>(converted.size());
+  if (targetSize == 0) return needed;
+  if (target == nullptr || targetSize < needed) return 0;
+  std::memcpy(target, converted.data(), converted.size() * sizeof(Char));
+  return needed;
+}
+
+}  // namespace
+
+DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID, DWORD dwMessageId, DWORD, LPSTR lpBuffer, DWORD nSize,
+                            va_list*) {
+  if ((dwFlags & FORMAT_MESSAGE_FROM_SYSTEM) == 0) return 0;
+  const char* text = FindSystemMessage(dwMessageId);
+  if (text == nullptr) return 0;
+  const DWORD length = static_cast<DWORD>(strlen(text));
+  if ((dwFlags & FORMAT_MESSAGE_ALLOCATE_BUFFER) != 0) {
+    auto* copy = static_cast<LPSTR>(LocalAlloc(LMEM_FIXED, length + 1));
+    if (copy == nullptr) return 0;
+    memcpy(copy, text, length + 1);
+    *reinterpret_cast<LPSTR*>(lpBuffer) = copy;
+    return length;
+  }
+  if (lpBuffer == nullptr || nSize <= length) return 0;
+  memcpy(lpBuffer, text, length + 1);
+  return length;
+}
+
+HLOCAL WINAPI LocalAlloc(UINT, SIZE_T uBytes) {
+  void* memory = calloc(1, uBytes == 0 ? 1 : uBytes);
+  if (memory != nullptr)
+    emulation::Ledger::Instance().Acquire(emulation::Resource::LocalMemory, memory,
+                                          "of " + std::to_string(uBytes) + " bytes");
+  return memory;
+}
+
+HLOCAL WINAPI LocalFree(HLOCAL hMem) {
+  if (hMem == nullptr) return nullptr;
+  if (!emulation::Ledger::Instance().Release(emulation::Resource::LocalMemory, hMem, "LocalFree")) return hMem;
+  free(hMem);
+  return nullptr;
+}
+
+int WINAPI MultiByteToWideChar(UINT, DWORD, LPCSTR lpMultiByteStr, int cbMultiByte, LPWSTR lpWideCharStr,
+                               int cchWideChar) {
+  if (lpMultiByteStr == nullptr) return 0;
+  const size_t length = cbMultiByte < 0 ? strlen(lpMultiByteStr) + 1 : static_cast<size_t>(cbMultiByte);
+  return CopyConverted(emulation::Utf16FromUtf8({lpMultiByteStr, length}), lpWideCharStr, cchWideChar);
+}
+
+int WINAPI WideCharToMultiByte(UINT, DWORD, LPCWSTR lpWideCharStr, int cchWideChar, LPSTR lpMultiByteStr,
+                               int cbMultiByte, LPCSTR, BOOL* lpUsedDefaultChar) {
+  if (lpUsedDefaultChar != nullptr) *lpUsedDefaultChar = FALSE;
+  if (lpWideCharStr == nullptr) return 0;
+  const size_t length =
+      cchWideChar < 0 ? static_cast<size_t>(lstrlenW(lpWideCharStr)) + 1 : static_cast<size_t>(cchWideChar);
+  return CopyConverted(emulation::Utf8FromUtf16({lpWideCharStr, length}), lpMultiByteStr, cbMultiByte);
+}
+
+int WINAPI lstrlenA(LPCSTR lpString) { return lpString == nullptr ? 0 : static_cast<int>(strlen(lpString)); }
+
+int WINAPI lstrlenW(LPCWSTR lpString) {
+  if (lpString == nullptr) return 0;
+  int length = 0;
+  while (lpString[length] != 0) ++length;
+  return length;
+}

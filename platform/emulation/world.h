@@ -1,0 +1,50 @@
+// The state of the emulated platform during one run: the organisation it
+// serves, whether COM is up, where the dialogs read their answers, and the
+// calls counted for planned faults.
+#pragma once
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/emulation/organisation.h"
+#include "platform/emulation/wintypes.h"
+
+namespace emulation {
+
+struct World {
+  // Set by MAPIInitialize from the organisation file, null before.
+  std::shared_ptr<const Organisation> organisation;
+  bool comInitialized = false;
+  std::map<std::string, unsigned, std::less<>> callCounts;
+};
+
+World& TheWorld();
+
+// Counts one call of operation and returns the fault planned for it, if
+// any. operation must be one of kFaultOperations.
+std::optional<Fault> TakeFault(std::string_view operation);
+
+// Runs one call of operation under the fault planned for it: a failure
+// status fails the call before its work, a success status replaces the
+// success of the work.
+template <typename Work>
+HRESULT UnderFault(std::string_view operation, Work&& work) {
+  const std::optional<Fault> fault = TakeFault(operation);
+  if (fault && FAILED(fault->status)) return fault->status;
+  const HRESULT status = work();
+  return fault && SUCCEEDED(status) ? fault->status : status;
+}
+
+// Makes the calling thread's error object describe a planned fault: one
+// with the fault's source and description, or none when it names neither.
+void SetFaultErrorInfo(const Fault& fault);
+
+// Where the dialogs read their answers: standard input unless a test
+// chose another stream.
+FILE* DialogInput();
+
+}  // namespace emulation

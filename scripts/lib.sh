@@ -1,0 +1,29 @@
+# Sourced by the scripts: where the repository is, and what the builds need
+# from Debian, installed with apt-get when missing.
+
+CALDROSE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# The Linux build with its tests, and the Windows cross-build with Wine.
+CALDROSE_LINUX_PACKAGES=(cmake g++ ninja-build libgtest-dev nlohmann-json3-dev)
+CALDROSE_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine wine64)
+
+# Installs those of the given packages that are not installed; the package
+# lists are updated only when something is missing.
+caldrose_install_missing() {
+  local missing=() package
+  for package in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$package")
+    fi
+  done
+  if [[ ${#missing[@]} -eq 0 ]]; then
+    return 0
+  fi
+  echo "Installing missing packages: ${missing[*]}" >&2
+  local apt=(env DEBIAN_FRONTEND=noninteractive apt-get -qq -o Dpkg::Use-Pty=0)
+  if [[ $(id -u) -ne 0 ]]; then
+    apt=(sudo "${apt[@]}")
+  fi
+  "${apt[@]}" update >&2
+  "${apt[@]}" install -y "${missing[@]}" >&2
+}

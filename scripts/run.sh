@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Runs the Linux build of the tool on the built-in organisation, building it
+# first when needed. Arguments go to the tool; build output goes to stderr so
+# that standard output is the tool's alone.
+set -euo pipefail
+
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+caldrose_install_missing "${CALDROSE_LINUX_PACKAGES[@]}"
+(
+  cd "$CALDROSE_ROOT"
+  if [[ ! -f build/linux/CMakeCache.txt ]]; then
+    cmake --preset linux >&2
+  fi
+  cmake --build --preset linux --target caldrose >&2
+)
+exec "$CALDROSE_ROOT/build/linux/caldrose" "$@"

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# The full check: the Linux build and its tests on the emulated platform,
+# the Windows cross-build, and that build run under Wine.
+set -euo pipefail
+
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+cd "$CALDROSE_ROOT"
+
+caldrose_install_missing "${CALDROSE_LINUX_PACKAGES[@]}" "${CALDROSE_WINDOWS_PACKAGES[@]}"
+
+results=()
+failures=0
+
+# stage NAME COMMAND...: runs one stage and records its outcome and time.
+stage() {
+  local name=$1 started=$SECONDS
+  shift
+  echo
+  echo "==> $name"
+  if "$@"; then
+    results+=("ok       $name ($((SECONDS - started))s)")
+    return 0
+  fi
+  results+=("FAILED   $name ($((SECONDS - started))s)")
+  failures=$((failures + 1))
+  return 1
+}
+
+skip() {
+  results+=("skipped  $1 (needs: $2)")
+}
+
+linux_build() { cmake --preset linux && cmake --build --preset linux; }
+linux_tests() { ctest --preset linux --output-on-failure; }
+windows_build() { cmake --preset windows && cmake --build --preset windows; }
+wine_check() { bash tests/wine/check.sh build/windows/caldrose.exe; }
+
+# A failed stage skips the stages that need it and lets the others run, so
+# that one run reports everything that is broken.
+if stage "Linux build" linux_build; then
+  stage "Linux tests (ctest)" linux_tests || true
+else
+  skip "Linux tests (ctest)" "Linux build"
+fi
+if stage "Windows cross-build" windows_build; then
+  stage "Windows build under Wine" wine_check || true
+else
+  skip "Windows build under Wine" "Windows cross-build"
+fi
+
+echo
+echo "==> Summary"
+printf '  %s\n' "${results[@]}"
+if [[ $failures -ne 0 ]]; then
+  echo "FAILED: $failures stage(s)"
+  exit 1
+fi
+echo "All stages passed."
