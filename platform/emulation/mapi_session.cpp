@@ -112,27 +112,30 @@ using emulation::TheWorld;
 HRESULT MAPIInitialize(LPVOID) {
   static const bool reportRegistered = std::atexit(emulation::ReportLedgerAtExit) == 0;
   (void)reportRegistered;
-  return emulation::UnderFault("MAPIInitialize", [&]() -> HRESULT {
-    emulation::World& world = TheWorld();
-    if (emulation::initializeCount == 0) {
-      // A broken organisation is a broken platform installation.
+  emulation::World& world = TheWorld();
+  if (emulation::initializeCount == 0) {
+    // A broken organisation is a broken platform installation.
+    try {
+      const emulation::Source source = emulation::ReadSource();
       try {
-        const emulation::Source source = emulation::ReadSource();
-        try {
-          world.organisation =
-              std::make_shared<const emulation::Organisation>(emulation::ParseOrganisation(source.text));
-        } catch (const emulation::OrganisationError& error) {
-          throw emulation::OrganisationError(source.name + ": " + error.what());
-        }
+        world.organisation = std::make_shared<const emulation::Organisation>(emulation::ParseOrganisation(source.text));
       } catch (const emulation::OrganisationError& error) {
-        fprintf(stderr, "emulated platform: %s\n", error.what());
-        return MAPI_E_CORRUPT_DATA;
+        throw emulation::OrganisationError(source.name + ": " + error.what());
       }
-      world.comInitialized = true;
+    } catch (const emulation::OrganisationError& error) {
+      fprintf(stderr, "emulated platform: %s\n", error.what());
+      return MAPI_E_CORRUPT_DATA;
     }
-    ++emulation::initializeCount;
-    return S_OK;
-  });
+  }
+  // The organisation plans the faults, so its own start can fail only now.
+  const HRESULT status = emulation::UnderFault("MAPIInitialize", [] { return S_OK; });
+  if (FAILED(status)) {
+    if (emulation::initializeCount == 0) world.organisation.reset();
+    return status;
+  }
+  world.comInitialized = true;
+  ++emulation::initializeCount;
+  return status;
 }
 
 void MAPIUninitialize() {

@@ -1,0 +1,278 @@
+// Runs the built tool on small organisations and compares what it prints,
+// byte for byte, and its exit code. Every run must also leave the emulated
+// platform's ledger empty: the platform reports anything still held, and
+// anything released twice, on standard error.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <nlohmann/json.hpp>
+
+#include "tool_runner.h"
+
+namespace {
+
+using Json = nlohmann::json;
+
+const char kUsage[] =
+    "Usage: Caldrose [Domain Controller Name]\n"
+    "\n"
+    "[Domain Controller Name]\n"
+    "\tSpecifies an optional domain controller name for the LDAP query.\n"
+    "\n"
+    "This program uses IExchangeManageStore and CDO to open a mailbox.\n"
+    "\n"
+    "The program prompts the user for a MAPI profile.\n"
+    "The user will then be prompted for a mailbox using the Global Address Book.\n"
+    "\n"
+    "NOTE: if the test fails please refer to the Administration Guide\n"
+    "      for Exchange permission information\n"
+    "\n";
+
+const char kOpened[] = "Opening Default Message Store Mailbox - Test Operator\n";
+
+Json OperatorOrganisation() {
+  std::ifstream file(std::string(CALDROSE_TEST_DATA) + "/operator.json");
+  return Json::parse(file);
+}
+
+Json Fault(const char* operation, const char* status, unsigned occurrence = 1) {
+  return {{"operation", operation}, {"status", status}, {"occurrence", occurrence}};
+}
+
+ToolRun RunOn(const Json& organisation, const std::string& input = "\n", std::vector<std::string> args = {}) {
+  TemporaryFile file(organisation.dump(2));
+  return RunTool(args, file.path(), input);
+}
+
+TEST(Usage, TwoOrMoreArgumentsPrintTheUsageAndExitWithOne) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"dc1", "extra"}, {"a", "b", "c"}}) {
+    // A broken organisation shows that MAPI is never reached.
+    TemporaryFile broken("{ not json");
+    const ToolRun run = RunTool(args, broken.path(), "");
+    EXPECT_EQ(run.out, std::string(kBanner) + kUsage);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.exitCode, 1);
+  }
+}
+
+TEST(Startup, SucceedsOnTheBuiltInOrganisation) {
+  const ToolRun run = RunTool({}, "", "\n");
+  EXPECT_EQ(run.out, std::string(kBanner) + "Opening Default Message Store Mailbox - Ada Quill\n");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.exitCode, 0);
+}
+
+TEST(Startup, SucceedsWithOrWithoutADomainController) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"dc01.test.example"}}) {
+    const ToolRun run = RunOn(OperatorOrganisation(), "\n", args);
+    EXPECT_EQ(run.out, std::string(kBanner) + kOpened);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.exitCode, 0);
+  }
+}
+
+TEST(Startup, TheProfileDialogTakesANameOrANumber) {
+  Json organisation = OperatorOrganisation();
+  Json second = organisation["profiles"][0];
+  second["name"] = "Second";
+  second["default"] = false;
+  second["stores"][1]["displayName"] = "Mailbox - Second";
+  organisation["profiles"].push_back(second);
+  for (const char* answer : {"2\n", "second\n", "Nobody\nSecond\n"}) {
+    const ToolRun run = RunOn(organisation, answer);
+    EXPECT_EQ(run.out, std::string(kBanner) + "Opening Default Message Store Mailbox - Second\n") << answer;
+    EXPECT_EQ(run.exitCode, 0);
+  }
+}
+
+struct FailureCase {
+  const char* name;
+  std::function<void(Json&)> arrange;
+  const char* input;
+  const char* expected;  // what follows the banner
+};
+
+const FailureCase kStartupFailures[] = {
+    {"MAPIInitialize", [](Json& o) { o["faults"] = {Fault("MAPIInitialize", "0x80040605")}; }, "\n",
+     "MAPIInitialize() failed (80040605)\n"},
+    {"ProfileDialogCancelled", [](Json&) {}, "", "MAPILogonEx() failed (80040113)\n"},
+    {"MAPILogonEx", [](Json& o) { o["faults"] = {Fault("MAPILogonEx", "0x80040111")}; }, "\n",
+     "MAPILogonEx() failed (80040111)\n"},
+    {"GetMsgStoresTable", [](Json& o) { o["faults"] = {Fault("IMAPISession::GetMsgStoresTable", "0x8004010E")}; },
+     "\n", "GetMsgStoresTable() failed (8004010e)\n"},
+    {"HrQueryAllRows", [](Json& o) { o["faults"] = {Fault("HrQueryAllRows", "0x80040117")}; }, "\n",
+     "HrQueryAllRows() failed (80040117)\n"},
+    {"OpenMsgStore", [](Json& o) { o["faults"] = {Fault("IMAPISession::OpenMsgStore", "0x8004011D")}; }, "\n",
+     "OpenMsgStore() for this profile failed (8004011d)\n"},
+    {"NoDefaultStore", [](Json& o) { o["profiles"][0]["stores"][1]["default"] = false; }, "\n",
+     "Could not find default message store for profile chosen\n"},
+    {"NoStores", [](Json& o) { o["profiles"][0]["stores"] = Json::array(); }, "\n",
+     "Could not find default message store for profile chosen\n"},
+    {"NotAnExchangeStore", [](Json& o) { o["profiles"][0]["stores"][1]["exchange"] = false; }, "\n",
+     "Opening Default Message Store Mailbox - Test Operator\n"
+     "QueryInterface() failed (80004002)\n"},
+    {"OpenAddressBook", [](Json& o) { o["faults"] = {Fault("IMAPISession::OpenAddressBook", "0x80040115")}; }, "\n",
+     "Opening Default Message Store Mailbox - Test Operator\n"
+     "OpenAddressBook() failed (80040115)\n"},
+    {"QueryIdentity", [](Json& o) { o["faults"] = {Fault("IMAPISession::QueryIdentity", "0x80040102")}; }, "\n",
+     "Opening Default Message Store Mailbox - Test Operator\n"
+     "QueryIdentity() failed (80040102)\n"},
+    {"OpenIdentityEntry", [](Json& o) { o["faults"] = {Fault("IAddrBook::OpenEntry", "0x80040201")}; }, "\n",
+     "Opening Default Message Store Mailbox - Test Operator\n"
+     "OpenEntry failed for the current profile (80040201)\n"},
+    {"IdentityWithoutEmailAddress", [](Json& o) { o["addressBook"][0].erase("emailAddress"); }, "\n",
+     "Opening Default Message Store Mailbox - Test Operator\n"
+     "QueryIdentity() failed (8004010f)\n"},
+    {"EmailAddressReadFails", [](Json& o) { o["faults"] = {Fault("HrGetOneProp", "0x80040115")}; }, "\n",
+     "Opening Default Message Store Mailbox - Test Operator\n"
+     "QueryIdentity() failed (80040115)\n"},
+    {"NoSmtpProxyAddress",
+     [](Json& o) { o["addressBook"][0]["proxyAddresses"] = {"X400:c=US;a= ;p=Test;o=Site;s=Operator;"}; }, "\n",
+     "Opening Default Message Store Mailbox - Test Operator\n"
+     "Resolving SMTP address failed (800b0001)\n"},
+    {"PrepareRecips", [](Json& o) { o["faults"] = {Fault("IAddrBook::PrepareRecips", "0x80040115")}; }, "\n",
+     "Opening Default Message Store Mailbox - Test Operator\n"
+     "Resolving SMTP address failed (80040115)\n"},
+    {"AddressListAllocation", [](Json& o) { o["faults"] = {Fault("MAPIAllocateBuffer", "0x8007000E")}; }, "\n",
+     "Opening Default Message Store Mailbox - Test Operator\n"
+     "Resolving SMTP address failed (8007000e)\n"},
+    // The directory connection, opened between the address book and the
+    // identity.
+    {"ConnectionNotCreated", [](Json& o) { o["faults"] = {Fault("CoCreateInstance", "0x80040154")}; }, "\n",
+     "Opening Default Message Store Mailbox - Test Operator\n"
+     "Failed to create AD connection object ffffffff80040154\n"
+     "Failed to open Active Directory (80040154)\n"},
+    {"ConnectionNotRun", [](Json& o) { o["faults"] = {Fault("OleRun", "0x80004005")}; }, "\n",
+     "Opening Default Message Store Mailbox - Test Operator\n"
+     "Failed to create AD connection object ffffffff80004005\n"
+     "Failed to open Active Directory (80004005)\n"},
+    {"ConnectionWithoutInterface",
+     [](Json& o) { o["faults"] = {Fault("_Connection::QueryInterface", "0x80004002")}; }, "\n",
+     "Opening Default Message Store Mailbox - Test Operator\n"
+     "Failed to create AD connection object ffffffff80004002\n"
+     "Failed to open Active Directory (80004002)\n"},
+    {"AdsiProviderMissing", [](Json& o) { o["directory"]["adsiProvider"] = false; }, "\n",
+     "Opening Default Message Store Mailbox - Test Operator\n"
+     "IADWrapper::Open: COM Error 0x800A0E7A - Unknown error 0x800A0E7A - Source: ADODB.Connection - "
+     "Description Provider cannot be found. It may not be properly installed.\n"
+     // The connection is held but not open: every close raises until the
+     // wrapper is destroyed.
+     "Exception caught for IADWrapper::Close\n"
+     "Failed to open Active Directory (80004005)\n"
+     "Exception caught for IADWrapper::Close\n"
+     "Exception caught for IADWrapper::Close\n"},
+    {"OpenFailsWithErrorObject",
+     [](Json& o) {
+       Json fault = Fault("Connection15::Open", "0x80040E4D");
+       fault["source"] = "Microsoft OLE DB Provider for ADSI";
+       fault["description"] = "Authentication failed.";
+       o["faults"] = {fault};
+     },
+     "\n",
+     "Opening Default Message Store Mailbox - Test Operator\n"
+     "IADWrapper::Open: COM Error 0x80040E4D - IDispatch error #3149 - Source: Microsoft OLE DB Provider for ADSI - "
+     "Description Authentication failed.\n"
+     "Exception caught for IADWrapper::Close\n"
+     "Failed to open Active Directory (80004005)\n"
+     "Exception caught for IADWrapper::Close\n"
+     "Exception caught for IADWrapper::Close\n"},
+    {"TimeoutFailsWithoutErrorObject",
+     [](Json& o) { o["faults"] = {Fault("Connection15::put_ConnectionTimeout", "0x80070057")}; }, "\n",
+     "Opening Default Message Store Mailbox - Test Operator\n"
+     "IADWrapper::Open: COM Error 0x80070057 - The parameter is incorrect. - Source: (null) - Description (null)\n"
+     "Exception caught for IADWrapper::Close\n"
+     "Failed to open Active Directory (80004005)\n"
+     "Exception caught for IADWrapper::Close\n"
+     "Exception caught for IADWrapper::Close\n"},
+    {"OpenSucceedsWithAWarning", [](Json& o) { o["faults"] = {Fault("Connection15::Open", "0x00000001")}; }, "\n",
+     "Opening Default Message Store Mailbox - Test Operator\n"
+     "Failed to open Active Directory (00000001)\n"},
+    {"CloseFailsAtCleanUp", [](Json& o) { o["faults"] = {Fault("Connection15::Close", "0x80004005")}; }, "\n",
+     "Opening Default Message Store Mailbox - Test Operator\n"
+     // The clean-up's close raises; the destructor's succeeds.
+     "Exception caught for IADWrapper::Close\n"},
+};
+
+void PrintTo(const FailureCase& failure, std::ostream* out) { *out << failure.name; }
+
+class StartupFailure : public testing::TestWithParam<FailureCase> {};
+
+TEST_P(StartupFailure, PrintsItsLineAndCleansUp) {
+  Json organisation = OperatorOrganisation();
+  GetParam().arrange(organisation);
+  const ToolRun run = RunOn(organisation, GetParam().input);
+  EXPECT_EQ(run.out, std::string(kBanner) + GetParam().expected);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.exitCode, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryStep, StartupFailure, testing::ValuesIn(kStartupFailures),
+                         [](const testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
+
+TEST(Startup, StoreRowsAreWalkedForTheFirstDefault) {
+  struct Case {
+    Json stores;
+    const char* expected;
+  };
+  const Case cases[] = {
+      // Two defaults: only the first is opened and named.
+      {Json::parse(R"([{"displayName": "First", "default": true}, {"displayName": "Second", "default": true}])"),
+       "Opening Default Message Store First\n"},
+      // Rows without the flag, or with it false, are passed over.
+      {Json::parse(R"([{"displayName": "No flag"}, {"displayName": "False", "default": false},
+                       {"displayName": "Chosen", "default": true}])"),
+       "Opening Default Message Store Chosen\n"},
+      // A default row without a display name.
+      {Json::parse(R"([{"default": true}])"), "Opening Default Message Store (null)\n"},
+  };
+  for (const Case& c : cases) {
+    Json organisation = OperatorOrganisation();
+    organisation["profiles"][0]["stores"] = c.stores;
+    const ToolRun run = RunOn(organisation);
+    EXPECT_EQ(run.out, std::string(kBanner) + c.expected) << c.stores.dump();
+    EXPECT_EQ(run.err, "");
+  }
+}
+
+TEST(Startup, OnlyTheFirstDefaultStoreIsTried) {
+  Json organisation = OperatorOrganisation();
+  organisation["profiles"][0]["stores"] =
+      Json::parse(R"([{"displayName": "First", "default": true}, {"displayName": "Second", "default": true}])");
+  organisation["faults"] = {Fault("IMAPISession::OpenMsgStore", "0x8004011D")};
+  const ToolRun run = RunOn(organisation);
+  EXPECT_EQ(run.out, std::string(kBanner) + "OpenMsgStore() for this profile failed (8004011d)\n");
+}
+
+TEST(BrokenOrganisation, IsReportedOnStandardErrorAndFailsMapiInitialize) {
+  struct Case {
+    const char* content;
+    const char* problem;
+  };
+  const Case cases[] = {
+      {"{ \"profiles\": [", "not valid JSON"},
+      {R"({"profiles": [{"name": "P", "identity": "nobody"}]})",
+       "profiles[0].identity: no address-book entry has the key \"nobody\""},
+      {R"({"profiles": [], "adressBook": []})", "adressBook: unknown field"},
+      {R"({"faults": [{"operation": "MAPILogon", "status": "0x80004005"}]})",
+       "faults[0].operation: no platform operation is named \"MAPILogon\""},
+  };
+  for (const Case& c : cases) {
+    TemporaryFile file(c.content);
+    const ToolRun run = RunTool({}, file.path(), "\n");
+    EXPECT_EQ(run.out, std::string(kBanner) + "MAPIInitialize() failed (8004011b)\n");
+    EXPECT_NE(run.err.find("organisation file '" + file.path() + "'"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(c.problem), std::string::npos) << run.err;
+    EXPECT_EQ(run.exitCode, 0);
+  }
+}
+
+TEST(BrokenOrganisation, AMissingFileIsNamed) {
+  const ToolRun run = RunTool({}, "/nonexistent/organisation.json", "\n");
+  EXPECT_EQ(run.out, std::string(kBanner) + "MAPIInitialize() failed (8004011b)\n");
+  EXPECT_EQ(run.err,
+            "emulated platform: organisation file '/nonexistent/organisation.json': cannot be read: "
+            "No such file or directory\n");
+}
+
+}  // namespace
