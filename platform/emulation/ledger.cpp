@@ -38,7 +38,7 @@ bool Ledger::Release(Resource kind, const void* item, const char* operation) {
     return true;
   }
   char line[160];
-  snprintf(line, sizeof line, "%s on a %s that is not held (%p)", operation, KindName(kind), item);
+  snprintf(line, sizeof line, "%s of something not held (%s at %p)", operation, KindName(kind), item);
   violations_.emplace_back(line);
   fprintf(stderr, "emulated platform: ledger: %s\n", line);
   return false;
