@@ -1,0 +1,81 @@
+// Reading the organisation file: what a broken one is told about, and that
+// the documented sample is the one built in.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "platform/emulation/organisation.h"
+
+namespace {
+
+std::string ErrorOf(const char* text) {
+  try {
+    emulation::ParseOrganisation(text);
+  } catch (const emulation::OrganisationError& error) {
+    return error.what();
+  }
+  return "(accepted)";
+}
+
+TEST(Organisation, ABrokenFileNamesTheFieldAndTheProblem) {
+  struct Case {
+    const char* text;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"[]", "the organisation: expected an object"},
+      {R"({"profiles": {}})", "profiles: expected an array"},
+      {R"({"profiles": [{"identity": "a"}]})", "profiles[0].name: missing"},
+      {R"({"profiles": [{"name": "", "identity": "a"}]})", "profiles[0].name: must not be empty"},
+      {R"({"profiles": [{"name": "P", "identity": "a", "stores": [{"default": "yes"}]}]})",
+       "profiles[0].stores[0].default: expected true or false"},
+      {R"({"addressBook": [{"key": "a", "proxyAddresses": ["SMTP:a@b", 7]}]})",
+       "addressBook[0].proxyAddresses[1]: expected a string"},
+      {R"({"addressBook": [{"key": "a"}, {"key": "a"}]})", "addressBook[1].key: \"a\" is used twice"},
+      {R"({"addressBook": [{"key": "a", "displayname": "A"}]})", "addressBook[0].displayname: unknown field"},
+      {R"({"directory": {"adsiProvider": 1}})", "directory.adsiProvider: expected true or false"},
+      {R"({"faults": [{"operation": "OleRun"}]})", "faults[0].status: missing"},
+      {R"({"faults": [{"operation": "OleRun", "status": "80004005"}]})",
+       "faults[0].status: expected a status such as \"0x80040111\" or a number"},
+      {R"({"faults": [{"operation": "OleRun", "status": "0x800040051"}]})",
+       "faults[0].status: expected a status such as \"0x80040111\" or a number"},
+      {R"({"faults": [{"operation": "OleRun", "status": 4294967296}]})", "faults[0].status: out of the 32-bit range"},
+      {R"({"faults": [{"operation": "OleRun", "status": 1, "occurrence": 0}]})",
+       "faults[0].occurrence: expected a whole number from 1"},
+      {R"({"profiles": [{"name": "P", "identity": "a"}, {"name": "P", "identity": "a"}],
+           "addressBook": [{"key": "a"}]})",
+       "profiles[1].name: \"P\" is used twice"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ErrorOf(c.text), c.error) << c.text;
+  EXPECT_EQ(ErrorOf("{\n  \"profiles\": [,]\n}").rfind("not valid JSON: ", 0), 0u);
+}
+
+TEST(Organisation, StatusesAreReadAsThePlatformsThirtyTwoBits) {
+  const auto organisation = emulation::ParseOrganisation(R"({"faults": [
+      {"operation": "OleRun", "status": "0x80040154"},
+      {"operation": "OleRun", "status": -2147467259, "occurrence": 2},
+      {"operation": "OleRun", "status": 1, "occurrence": 3}]})");
+  ASSERT_EQ(organisation.faults.size(), 3u);
+  EXPECT_EQ(organisation.faults[0].status, static_cast<HRESULT>(0x80040154));
+  EXPECT_EQ(organisation.faults[1].status, static_cast<HRESULT>(0x80004005));
+  EXPECT_EQ(organisation.faults[2].status, 1);
+  EXPECT_EQ(organisation.faults[2].occurrence, 3u);
+}
+
+TEST(Organisation, TheDocumentedSampleIsTheBuiltInOne) {
+  std::ifstream file(std::string(CALDROSE_TEST_DATA) + "/../../docs/organisation.md");
+  std::stringstream text;
+  text << file.rdbuf();
+  const std::string doc = text.str();
+  const std::string heading = "## The sample organisation";
+  const size_t start = doc.find("```json", doc.find(heading));
+  ASSERT_NE(start, std::string::npos);
+  const size_t end = doc.find("```", start + 7);
+  const std::string example = doc.substr(start + 7, end - start - 7);
+  EXPECT_EQ(nlohmann::json::parse(example), nlohmann::json::parse(emulation::kSampleOrganisation));
+  EXPECT_NO_THROW(emulation::ParseOrganisation(emulation::kSampleOrganisation));
+}
+
+}  // namespace
