@@ -28,8 +28,8 @@ const char* OrNull(const std::optional<std::string>& text) { return text ? text-
 void PrintComError(const char* method, const _com_error& error) {
   const auto source = ErrorObjectText(error, &IErrorInfo::GetSource);
   const auto description = ErrorObjectText(error, &IErrorInfo::GetDescription);
-  ConsolePrintf("%s: COM Error 0x%0X - %s - Source: %s - Description %s\n", method, error.Error(),
-                error.ErrorMessage(), OrNull(source), OrNull(description));
+  ConsolePrintf("%s: COM Error 0x%0X - %s - Source: %s - Description %s\n", method, error.Error(), error.ErrorMessage(),
+                OrNull(source), OrNull(description));
 }
 
 void PrintComError(const char* method, const _com_error& error, const char* command) {

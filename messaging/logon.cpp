@@ -22,8 +22,8 @@ bool OpenDefaultStore(RunState& state) {
     const SRow& row = state.storeRows->aRow[i];
     if (!IsDefaultStoreRow(row)) continue;
     const SBinary& entryId = row.lpProps[kEntryIdColumn].Value.bin;
-    const HRESULT hr = state.mapiSession->OpenMsgStore(0, entryId.cb, reinterpret_cast<LPENTRYID>(entryId.lpb),
-                                                       nullptr, MDB_WRITE, &state.defaultStore);
+    const HRESULT hr = state.mapiSession->OpenMsgStore(0, entryId.cb, reinterpret_cast<LPENTRYID>(entryId.lpb), nullptr,
+                                                       MDB_WRITE, &state.defaultStore);
     if (FAILED(hr)) {
       ConsolePrintf("OpenMsgStore() for this profile failed (%08lx)\n", hr);
       return false;

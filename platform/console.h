@@ -5,6 +5,7 @@
 // "%S".
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -16,9 +17,9 @@ class FormatArg {
  public:
   enum class Kind { Integer, Narrow, Wide };
 
-  template <typename T>
-    requires std::is_integral_v<T>
-  FormatArg(T value)  // NOLINT(google-explicit-constructor): argument lists convert implicitly.
+  // Implicit, so that argument lists convert.
+  template <std::integral T>
+  FormatArg(T value)  // NOLINT(google-explicit-constructor)
       : kind_(Kind::Integer), isSigned_(std::is_signed_v<T>), size_(sizeof(T)) {
     integer_ = isSigned_ ? static_cast<uint64_t>(static_cast<int64_t>(value)) : static_cast<uint64_t>(value);
   }

@@ -21,8 +21,7 @@ struct IExchangeManageStore : public IUnknown {
                                                          ULONG* lpcbEntryID, LPENTRYID* lppEntryID) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetRights(ULONG cbUserEntryID, LPENTRYID lpUserEntryID, ULONG cbEntryID,
                                               LPENTRYID lpEntryID, ULONG* lpulRights) = 0;
-  virtual HRESULT STDMETHODCALLTYPE GetMailboxTable(LPSTR lpszServerName, LPMAPITABLE* lppTable,
-                                                    ULONG ulFlags) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetMailboxTable(LPSTR lpszServerName, LPMAPITABLE* lppTable, ULONG ulFlags) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetPublicFolderTable(LPSTR lpszServerName, LPMAPITABLE* lppTable,
                                                          ULONG ulFlags) = 0;
 };

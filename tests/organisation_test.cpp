@@ -1,12 +1,12 @@
 // Reading the organisation file: what a broken one is told about, and that
 // the documented sample is the one built in.
+#include "platform/emulation/organisation.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
-
-#include "platform/emulation/organisation.h"
 
 namespace {
 

@@ -1,11 +1,12 @@
 // SMTP address resolution against the emulated address book, and against
 // an address book that adds nothing.
+#include "messaging/smtp_address.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <nlohmann/json.hpp>
 
-#include "messaging/smtp_address.h"
 #include "platform/emulation/control.h"
 #include "platform/emulation/mapi_objects.h"
 
@@ -41,8 +42,7 @@ const Case kCases[] = {
     {"NoProxiesAndAnotherTypeGiveNone", {{"addressType", "EX"}, {"emailAddress", "/o=T/cn=x"}}, kNoAddress, nullptr},
     {"NoProxiesAndNoOwnAddressGiveNone", {{"addressType", "SMTP"}}, kNoAddress, nullptr},
     {"NoProxiesAndNoTypeGiveNone", {{"emailAddress", "own@t.example"}}, kNoAddress, nullptr},
-    {"AProxyOfTheTypeAloneHoldsNoAddress", {{"proxyAddresses", {"SMTP", "smtp:later@t.example"}}}, kNoAddress,
-     nullptr},
+    {"AProxyOfTheTypeAloneHoldsNoAddress", {{"proxyAddresses", {"SMTP", "smtp:later@t.example"}}}, kNoAddress, nullptr},
     {"AProxyOfTheTypeAndItsColonHoldsAnEmptyAddress", {{"proxyAddresses", {"SMTP:"}}}, S_OK, ""},
     {"ShorterProxiesDoNotMatch", {{"proxyAddresses", {"SM", "smtp:x@t.example"}}}, S_OK, "x@t.example"},
 };

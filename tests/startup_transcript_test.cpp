@@ -99,8 +99,8 @@ const FailureCase kStartupFailures[] = {
     {"ProfileDialogCancelled", [](Json&) {}, "", "MAPILogonEx() failed (80040113)\n"},
     {"MAPILogonEx", [](Json& o) { o["faults"] = {Fault("MAPILogonEx", "0x80040111")}; }, "\n",
      "MAPILogonEx() failed (80040111)\n"},
-    {"GetMsgStoresTable", [](Json& o) { o["faults"] = {Fault("IMAPISession::GetMsgStoresTable", "0x8004010E")}; },
-     "\n", "GetMsgStoresTable() failed (8004010e)\n"},
+    {"GetMsgStoresTable", [](Json& o) { o["faults"] = {Fault("IMAPISession::GetMsgStoresTable", "0x8004010E")}; }, "\n",
+     "GetMsgStoresTable() failed (8004010e)\n"},
     {"HrQueryAllRows", [](Json& o) { o["faults"] = {Fault("HrQueryAllRows", "0x80040117")}; }, "\n",
      "HrQueryAllRows() failed (80040117)\n"},
     {"OpenMsgStore", [](Json& o) { o["faults"] = {Fault("IMAPISession::OpenMsgStore", "0x8004011D")}; }, "\n",
@@ -147,8 +147,8 @@ const FailureCase kStartupFailures[] = {
      "Opening Default Message Store Mailbox - Test Operator\n"
      "Failed to create AD connection object ffffffff80004005\n"
      "Failed to open Active Directory (80004005)\n"},
-    {"ConnectionWithoutInterface",
-     [](Json& o) { o["faults"] = {Fault("_Connection::QueryInterface", "0x80004002")}; }, "\n",
+    {"ConnectionWithoutInterface", [](Json& o) { o["faults"] = {Fault("_Connection::QueryInterface", "0x80004002")}; },
+     "\n",
      "Opening Default Message Store Mailbox - Test Operator\n"
      "Failed to create AD connection object ffffffff80004002\n"
      "Failed to open Active Directory (80004002)\n"},

@@ -36,8 +36,7 @@ std::string ReadAll(const std::string& path) {
 
 }  // namespace
 
-ToolRun RunTool(const std::vector<std::string>& args, const std::string& organisationFile,
-                const std::string& input) {
+ToolRun RunTool(const std::vector<std::string>& args, const std::string& organisationFile, const std::string& input) {
   TemporaryFile in(input), out(""), err("");
   const pid_t child = fork();
   if (child < 0) throw std::runtime_error("fork failed");

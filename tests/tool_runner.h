@@ -13,8 +13,7 @@ struct ToolRun {
 
 // Runs the tool with args on the organisation file (none: the built-in
 // one), feeding input to its standard input.
-ToolRun RunTool(const std::vector<std::string>& args, const std::string& organisationFile,
-                const std::string& input);
+ToolRun RunTool(const std::vector<std::string>& args, const std::string& organisationFile, const std::string& input);
 
 // A file that exists for the length of one test.
 class TemporaryFile {

@@ -55,12 +55,15 @@ void VariantInit(VARIANTARG* pvarg) {
 HRESULT VariantClear(VARIANTARG* pvarg) {
   if ((pvarg->vt & VT_BYREF) == 0) {
     switch (pvarg->vt) {
-      case VT_BSTR: SysFreeString(pvarg->bstrVal); break;
+      case VT_BSTR:
+        SysFreeString(pvarg->bstrVal);
+        break;
       case VT_DISPATCH:
       case VT_UNKNOWN:
         if (pvarg->punkVal != nullptr) pvarg->punkVal->Release();
         break;
-      default: break;
+      default:
+        break;
     }
   }
   pvarg->vt = VT_EMPTY;
@@ -102,9 +105,7 @@ class ErrorObject final : public IErrorInfo, public ICreateErrorInfo, public emu
     return Keep(szDescription, description_);
   }
   HRESULT STDMETHODCALLTYPE SetHelpFile(LPOLESTR szHelpFile) override { return Keep(szHelpFile, helpFile_); }
-  HRESULT STDMETHODCALLTYPE SetHelpContext(DWORD dwHelpContext) override {
-    return helpContext_ = dwHelpContext, S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE SetHelpContext(DWORD dwHelpContext) override { return helpContext_ = dwHelpContext, S_OK; }
 
  private:
   static HRESULT Copy(const std::u16string& text, BSTR* out) {
@@ -190,7 +191,5 @@ HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD, REFIID rii
 
 HRESULT OleRun(LPUNKNOWN) {
   // The emulated classes are in-process: running them is a no-op.
-  return emulation::UnderFault("OleRun", [&]() -> HRESULT {
-    return S_OK;
-  });
+  return emulation::UnderFault("OleRun", [&]() -> HRESULT { return S_OK; });
 }

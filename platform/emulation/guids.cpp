@@ -1,27 +1,36 @@
 // The GUIDs of the emulated platform, with the platform's values.
 #include "platform/emulation/sdk.h"
 
-#define OLE_GUID(data1) {data1, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}}
-#define ADO_GUID(data1) {data1, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}}
+namespace {
+
+// The GUID families that OLE and ADO number their interfaces in.
+constexpr GUID OleGuid(DWORD data1) {
+  return {data1, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+}
+constexpr GUID AdoGuid(DWORD data1) {
+  return {data1, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
+}
+
+}  // namespace
 
 extern "C" {
 const IID IID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
-const IID IID_IUnknown = OLE_GUID(0x00000000);
-const IID IID_IDispatch = OLE_GUID(0x00020400);
+const IID IID_IUnknown = OleGuid(0x00000000);
+const IID IID_IDispatch = OleGuid(0x00020400);
 const IID IID_IErrorInfo = {0x1CF2B120, 0x547D, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
 const IID IID_ICreateErrorInfo = {0x22F03340, 0x547D, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
 const IID IID_ISupportErrorInfo = {0xDF0B3D60, 0x548F, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
 
-const IID IID_IMAPISession = OLE_GUID(0x00020300);
-const IID IID_IMAPITable = OLE_GUID(0x00020301);
-const IID IID_IMAPIProp = OLE_GUID(0x00020303);
-const IID IID_IMsgStore = OLE_GUID(0x00020306);
-const IID IID_IAddrBook = OLE_GUID(0x00020309);
-const IID IID_IMailUser = OLE_GUID(0x0002030A);
+const IID IID_IMAPISession = OleGuid(0x00020300);
+const IID IID_IMAPITable = OleGuid(0x00020301);
+const IID IID_IMAPIProp = OleGuid(0x00020303);
+const IID IID_IMsgStore = OleGuid(0x00020306);
+const IID IID_IAddrBook = OleGuid(0x00020309);
+const IID IID_IMailUser = OleGuid(0x0002030A);
 
-const CLSID CLSID_Connection = ADO_GUID(0x00000514);
-const IID IID_Connection15 = ADO_GUID(0x00000515);
-const IID IID__Connection = ADO_GUID(0x00000550);
+const CLSID CLSID_Connection = AdoGuid(0x00000514);
+const IID IID_Connection15 = AdoGuid(0x00000515);
+const IID IID__Connection = AdoGuid(0x00000550);
 
 const IID IID_IADs = {0xFD8256D0, 0xFD15, 0x11CE, {0xAB, 0xC4, 0x02, 0x60, 0x8C, 0x9E, 0x75, 0x53}};
 }

@@ -9,12 +9,18 @@ namespace {
 
 const char* KindName(Resource kind) {
   switch (kind) {
-    case Resource::Interface: return "interface";
-    case Resource::MapiBlock: return "MAPI block";
-    case Resource::String: return "BSTR";
-    case Resource::LocalMemory: return "local memory";
-    case Resource::DirectoryMemory: return "directory memory";
-    case Resource::Handle: return "handle";
+    case Resource::Interface:
+      return "interface";
+    case Resource::MapiBlock:
+      return "MAPI block";
+    case Resource::String:
+      return "BSTR";
+    case Resource::LocalMemory:
+      return "local memory";
+    case Resource::DirectoryMemory:
+      return "directory memory";
+    case Resource::Handle:
+      return "handle";
   }
   return "resource";
 }

@@ -46,8 +46,7 @@
 #define PROP_TYPE(ulPropTag) (((ULONG)(ulPropTag)) & PROP_TYPE_MASK)
 #define PROP_ID(ulPropTag) (((ULONG)(ulPropTag)) >> 16)
 #define PROP_TAG(ulPropType, ulPropID) ((((ULONG)(ulPropID)) << 16) | ((ULONG)(ulPropType)))
-#define CHANGE_PROP_TYPE(ulPropTag, ulPropType) \
-  (((ULONG)0xFFFF0000UL & (ULONG)(ulPropTag)) | (ULONG)(ulPropType))
+#define CHANGE_PROP_TYPE(ulPropTag, ulPropType) (((ULONG)0xFFFF0000UL & (ULONG)(ulPropTag)) | (ULONG)(ulPropType))
 
 #define PR_ENTRYID PROP_TAG(PT_BINARY, 0x0FFF)
 #define PR_RECIPIENT_TYPE PROP_TAG(PT_LONG, 0x0C15)
@@ -175,8 +174,7 @@ extern "C" const IID IID_IAddrBook;
 extern "C" const IID IID_IMailUser;
 
 struct IMAPIProp : public IUnknown {
-  MAPIMETHOD(GetProps)(LPSPropTagArray lpPropTagArray, ULONG ulFlags, ULONG* lpcValues,
-                       LPSPropValue* lppPropArray) = 0;
+  MAPIMETHOD(GetProps)(LPSPropTagArray lpPropTagArray, ULONG ulFlags, ULONG* lpcValues, LPSPropValue* lppPropArray) = 0;
 };
 typedef IMAPIProp* LPMAPIPROP;
 
@@ -194,16 +192,16 @@ struct IMailUser : public IMAPIProp {};
 typedef IMailUser* LPMAILUSER;
 
 struct IAddrBook : public IMAPIProp {
-  MAPIMETHOD(OpenEntry)(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags, ULONG* lpulObjType,
-                        LPUNKNOWN* lppUnk) = 0;
+  MAPIMETHOD(OpenEntry)
+  (ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags, ULONG* lpulObjType, LPUNKNOWN* lppUnk) = 0;
   MAPIMETHOD(PrepareRecips)(ULONG ulFlags, LPSPropTagArray lpPropTagArray, LPADRLIST lpRecipList) = 0;
 };
 typedef IAddrBook* LPADRBOOK;
 
 struct IMAPISession : public IUnknown {
   MAPIMETHOD(GetMsgStoresTable)(ULONG ulFlags, LPMAPITABLE* lppTable) = 0;
-  MAPIMETHOD(OpenMsgStore)(ULONG_PTR ulUIParam, ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface,
-                           ULONG ulFlags, LPMDB* lppMDB) = 0;
+  MAPIMETHOD(OpenMsgStore)
+  (ULONG_PTR ulUIParam, ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags, LPMDB* lppMDB) = 0;
   MAPIMETHOD(OpenAddressBook)(ULONG_PTR ulUIParam, LPCIID lpInterface, ULONG ulFlags, LPADRBOOK* lppAdrBook) = 0;
   MAPIMETHOD(QueryIdentity)(ULONG* lpcbEntryID, LPENTRYID* lppEntryID) = 0;
 };
@@ -221,7 +219,7 @@ STDAPI_(ULONG) MAPIFreeBuffer(LPVOID lpBuffer);
 STDAPI HrQueryAllRows(LPMAPITABLE lpTable, LPSPropTagArray lpPropTags, LPSRestriction lpRestriction,
                       LPSSortOrderSet lpSortOrderSet, LONG crowsMax, LPSRowSet* lppRows);
 STDAPI HrGetOneProp(LPMAPIPROP lpMapiProp, ULONG ulPropTag, LPSPropValue* lppProp);
-STDAPI_(SCODE) ScDupPropset(int cValues, LPSPropValue lpPropArray, LPALLOCATEBUFFER lpAllocateBuffer,
-                            LPSPropValue* lppPropArray);
+STDAPI_(SCODE)
+ScDupPropset(int cValues, LPSPropValue lpPropArray, LPALLOCATEBUFFER lpAllocateBuffer, LPSPropValue* lppPropArray);
 STDAPI_(void) FreeProws(LPSRowSet lpRows);
 STDAPI_(void) FreePadrlist(LPADRLIST lpAdrlist);

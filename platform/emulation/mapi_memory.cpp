@@ -102,14 +102,16 @@ SCODE CopyStrings(const std::vector<const char*>& texts, SLPSTRArray& target, vo
 SCODE CopyPropValue(const SPropValue& source, SPropValue& target, void* parent) {
   target = source;
   switch (PROP_TYPE(source.ulPropTag)) {
-    case PT_STRING8: return CopyText(source.Value.lpszA, &target.Value.lpszA, parent);
+    case PT_STRING8:
+      return CopyText(source.Value.lpszA, &target.Value.lpszA, parent);
     case PT_UNICODE: {
       const LPWSTR text = source.Value.lpszW;
       size_t length = 0;
       while (text[length] != 0) ++length;
       return CopyWide({text, length}, &target.Value.lpszW, parent);
     }
-    case PT_BINARY: return CopyBytes(source.Value.bin.lpb, source.Value.bin.cb, target.Value.bin, parent);
+    case PT_BINARY:
+      return CopyBytes(source.Value.bin.lpb, source.Value.bin.cb, target.Value.bin, parent);
     case PT_MV_STRING8: {
       const SLPSTRArray& texts = source.Value.MVszA;
       return CopyStrings({texts.lppszA, texts.lppszA + texts.cValues}, target.Value.MVszA, parent);
@@ -119,8 +121,10 @@ SCODE CopyPropValue(const SPropValue& source, SPropValue& target, void* parent) 
     case PT_BOOLEAN:
     case PT_ERROR:
     case PT_NULL:
-    case PT_UNSPECIFIED: return S_OK;
-    default: return MAPI_E_INVALID_TYPE;
+    case PT_UNSPECIFIED:
+      return S_OK;
+    default:
+      return MAPI_E_INVALID_TYPE;
   }
 }
 
@@ -156,19 +160,26 @@ bool PropertyBag::Fill(ULONG tag, SPropValue& target, void* parent) const {
   target.ulPropTag = PROP_TAG(wanted, PROP_ID(tag));
   target.dwAlignPad = 0;
   switch (wanted) {
-    case PT_STRING8: return SUCCEEDED(CopyText(property->text.c_str(), &target.Value.lpszA, parent));
-    case PT_UNICODE: return SUCCEEDED(CopyWide(Utf16FromUtf8(property->text), &target.Value.lpszW, parent));
+    case PT_STRING8:
+      return SUCCEEDED(CopyText(property->text.c_str(), &target.Value.lpszA, parent));
+    case PT_UNICODE:
+      return SUCCEEDED(CopyWide(Utf16FromUtf8(property->text), &target.Value.lpszW, parent));
     case PT_BINARY:
-      return SUCCEEDED(CopyBytes(property->bytes.data(), static_cast<ULONG>(property->bytes.size()),
-                                 target.Value.bin, parent));
+      return SUCCEEDED(
+          CopyBytes(property->bytes.data(), static_cast<ULONG>(property->bytes.size()), target.Value.bin, parent));
     case PT_MV_STRING8: {
       std::vector<const char*> texts;
       for (const std::string& text : property->texts) texts.push_back(text.c_str());
       return SUCCEEDED(CopyStrings(texts, target.Value.MVszA, parent));
     }
-    case PT_BOOLEAN: target.Value.b = static_cast<unsigned short>(property->number); return true;
-    case PT_LONG: target.Value.l = property->number; return true;
-    default: return false;
+    case PT_BOOLEAN:
+      target.Value.b = static_cast<unsigned short>(property->number);
+      return true;
+    case PT_LONG:
+      target.Value.l = property->number;
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -237,8 +248,12 @@ SCODE ScDupPropset(int cValues, LPSPropValue lpPropArray, LPALLOCATEBUFFER lpAll
     for (int i = 0; i < cValues; ++i) {
       const SPropValue& value = lpPropArray[i];
       switch (PROP_TYPE(value.ulPropTag)) {
-        case PT_STRING8: size += align(strlen(value.Value.lpszA) + 1); break;
-        case PT_BINARY: size += align(value.Value.bin.cb); break;
+        case PT_STRING8:
+          size += align(strlen(value.Value.lpszA) + 1);
+          break;
+        case PT_BINARY:
+          size += align(value.Value.bin.cb);
+          break;
         case PT_MV_STRING8:
           size += align(value.Value.MVszA.cValues * sizeof(LPSTR));
           for (ULONG k = 0; k < value.Value.MVszA.cValues; ++k) size += align(strlen(value.Value.MVszA.lppszA[k]) + 1);
@@ -247,8 +262,10 @@ SCODE ScDupPropset(int cValues, LPSPropValue lpPropArray, LPALLOCATEBUFFER lpAll
         case PT_LONG:
         case PT_BOOLEAN:
         case PT_ERROR:
-        case PT_NULL: break;
-        default: return MAPI_E_INVALID_TYPE;
+        case PT_NULL:
+          break;
+        default:
+          return MAPI_E_INVALID_TYPE;
       }
     }
     void* block = nullptr;
@@ -286,7 +303,8 @@ SCODE ScDupPropset(int cValues, LPSPropValue lpPropArray, LPALLOCATEBUFFER lpAll
           target.Value.MVszA.lppszA = texts;
           break;
         }
-        default: break;
+        default:
+          break;
       }
     }
     *lppPropArray = values;

@@ -133,9 +133,8 @@ class MailUser final : public IMailUser, public ObjectBase {
                                      LPSPropValue* lppPropArray) override {
     *lpcValues = 0;
     *lppPropArray = nullptr;
-    return UnderFault("IMailUser::GetProps", [&]() -> HRESULT {
-      return properties_.GetProps(lpPropTagArray, lpcValues, lppPropArray);
-    });
+    return UnderFault("IMailUser::GetProps",
+                      [&]() -> HRESULT { return properties_.GetProps(lpPropTagArray, lpcValues, lppPropArray); });
   }
 
  private:
@@ -167,8 +166,8 @@ class AddressBook final : public IAddrBook, public ObjectBase {
       const AddressEntry* entry = nullptr;
       if (const HRESULT hr = Find(cbEntryID, lpEntryID, &entry); FAILED(hr)) return hr;
       auto* user = new MailUser(*entry);
-      const HRESULT hr = user->QueryInterface(lpInterface != nullptr ? *lpInterface : IID_IMailUser,
-                                              reinterpret_cast<void**>(lppUnk));
+      const HRESULT hr =
+          user->QueryInterface(lpInterface != nullptr ? *lpInterface : IID_IMailUser, reinterpret_cast<void**>(lppUnk));
       user->Release();
       if (SUCCEEDED(hr) && lpulObjType != nullptr) *lpulObjType = MAPI_MAILUSER;
       return hr;
@@ -264,9 +263,7 @@ class MessageStore final : public IMsgStore, public IExchangeManageStore, public
   HRESULT STDMETHODCALLTYPE EntryIDFromSourceKey(ULONG, BYTE*, ULONG, BYTE*, ULONG*, LPENTRYID*) override {
     return MAPI_E_NO_SUPPORT;
   }
-  HRESULT STDMETHODCALLTYPE GetRights(ULONG, LPENTRYID, ULONG, LPENTRYID, ULONG*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
+  HRESULT STDMETHODCALLTYPE GetRights(ULONG, LPENTRYID, ULONG, LPENTRYID, ULONG*) override { return MAPI_E_NO_SUPPORT; }
   HRESULT STDMETHODCALLTYPE GetMailboxTable(LPSTR, LPMAPITABLE*, ULONG) override { return MAPI_E_NO_SUPPORT; }
   HRESULT STDMETHODCALLTYPE GetPublicFolderTable(LPSTR, LPMAPITABLE*, ULONG) override { return MAPI_E_NO_SUPPORT; }
 
@@ -321,8 +318,8 @@ class Session final : public IMAPISession, public ObjectBase {
     *lppAdrBook = nullptr;
     return UnderFault("IMAPISession::OpenAddressBook", [&]() -> HRESULT {
       auto* book = new AddressBook(organisation_);
-      const HRESULT hr =
-          book->QueryInterface(lpInterface != nullptr ? *lpInterface : IID_IAddrBook, reinterpret_cast<void**>(lppAdrBook));
+      const HRESULT hr = book->QueryInterface(lpInterface != nullptr ? *lpInterface : IID_IAddrBook,
+                                              reinterpret_cast<void**>(lppAdrBook));
       book->Release();
       return hr;
     });

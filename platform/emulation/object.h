@@ -32,6 +32,6 @@ void BuryReleasedObjects();
 }  // namespace emulation
 
 // AddRef and Release of an emulated class, for all its interfaces.
-#define EMULATED_REFERENCE_COUNT                                      \
+#define EMULATED_REFERENCE_COUNT                                       \
   ULONG STDMETHODCALLTYPE AddRef() override { return AddReference(); } \
   ULONG STDMETHODCALLTYPE Release() override { return ReleaseReference(); }

@@ -131,8 +131,7 @@ int CopyConverted(const std::basic_string<Char>& converted, Char* target, int ta
 
 }  // namespace
 
-DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID, DWORD dwMessageId, DWORD, LPSTR lpBuffer, DWORD nSize,
-                            va_list*) {
+DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID, DWORD dwMessageId, DWORD, LPSTR lpBuffer, DWORD nSize, va_list*) {
   if ((dwFlags & FORMAT_MESSAGE_FROM_SYSTEM) == 0) return 0;
   const char* text = FindSystemMessage(dwMessageId);
   if (text == nullptr) return 0;

@@ -1,19 +1,16 @@
 // The Windows SDK headers that the core uses, as mingw-w64 ships them.
 #pragma once
 
-#include <windows.h>
+#include <activeds.h>
+#include <comdef.h>
+#include <mapicode.h>
+#include <mapidefs.h>
+#include <mapitags.h>
+#include <mapiutil.h>
+#include <mapix.h>
 #include <objbase.h>
 #include <oleauto.h>
-
-#include <mapix.h>
-#include <mapiutil.h>
-#include <mapidefs.h>
-#include <mapicode.h>
-#include <mapitags.h>
-
-#include <comdef.h>
-
-#include <activeds.h>
+#include <windows.h>
 // A corrected copy made at configure time (see cmake/WindowsAdoHeader.cmake).
 #include <adoint.h>
 
