@@ -20,7 +20,6 @@ class IADWrapper {
   void Close();
 
   bool HasConnection() const { return connection != nullptr; }
-  const char* DomainControllerName() const { return dcName; }
 
  private:
   _Connection* connection;

@@ -1,7 +1,5 @@
 #include "driver/run_state.h"
 
-#include <cstdlib>
-
 namespace {
 
 template <typename T>

@@ -21,7 +21,10 @@ bool OpenDefaultStore(RunState& state) {
   for (ULONG i = 0; i < state.storeRows->cRows; ++i) {
     const SRow& row = state.storeRows->aRow[i];
     if (!IsDefaultStoreRow(row)) continue;
-    const SBinary& entryId = row.lpProps[kEntryIdColumn].Value.bin;
+    // A row whose entry ID came back as an error value is opened with an
+    // empty one, which the store provider refuses.
+    const SPropValue& entryIdValue = row.lpProps[kEntryIdColumn];
+    const SBinary entryId = entryIdValue.ulPropTag == PR_ENTRYID ? entryIdValue.Value.bin : SBinary{0, nullptr};
     const HRESULT hr = state.mapiSession->OpenMsgStore(0, entryId.cb, reinterpret_cast<LPENTRYID>(entryId.lpb), nullptr,
                                                        MDB_WRITE, &state.defaultStore);
     if (FAILED(hr)) {

@@ -1,0 +1,85 @@
+// The directory gateway's connection, driven in-process on the emulated
+// platform.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "directory/ad_wrapper.h"
+#include "platform/emulation/control.h"
+
+namespace {
+
+class AdWrapper : public testing::Test {
+ protected:
+  void Start(const char* organisation) {
+    emulation::UseOrganisationText(organisation, "test organisation");
+    ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
+  }
+
+  void TearDown() override {
+    MAPIUninitialize();
+    emulation::UseOrganisationText("", "");
+    EXPECT_EQ(emulation::LedgerLive(), std::vector<std::string>{});
+    EXPECT_EQ(emulation::LedgerViolations(), std::vector<std::string>{});
+    emulation::ResetRun();
+  }
+};
+
+TEST_F(AdWrapper, ClosingWithoutAConnectionDoesNothing) {
+  Start("{}");
+  testing::internal::CaptureStdout();
+  {
+    IADWrapper never(nullptr);
+    never.Close();
+    IADWrapper opened("dc01");
+    EXPECT_EQ(opened.Open(), S_OK);
+    EXPECT_TRUE(opened.HasConnection());
+    opened.Close();
+    EXPECT_FALSE(opened.HasConnection());
+    opened.Close();
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+}
+
+TEST_F(AdWrapper, AFailedCreationLeavesNoConnection) {
+  Start(R"({"faults": [{"operation": "OleRun", "status": "0x80004005"}]})");
+  IADWrapper directory(nullptr);
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(directory.Open(), E_FAIL);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Failed to create AD connection object ffffffff80004005\n");
+  EXPECT_FALSE(directory.HasConnection());
+}
+
+TEST_F(AdWrapper, AConnectionThatCannotBeClosedIsReleasedByTheDestructor) {
+  Start(R"({"directory": {"adsiProvider": false}})");
+  testing::internal::CaptureStdout();
+  {
+    IADWrapper directory(nullptr);
+    EXPECT_EQ(directory.Open(), E_FAIL);
+    EXPECT_TRUE(directory.HasConnection());
+    directory.Close();
+    EXPECT_TRUE(directory.HasConnection());
+  }
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(out.rfind("IADWrapper::Open: COM Error 0x800A0E7A", 0), 0u) << out;
+  // Open's own close, the explicit one and the destructor's.
+  size_t closes = 0;
+  for (size_t at = out.find("Exception caught for IADWrapper::Close\n"); at != std::string::npos;
+       at = out.find("Exception caught for IADWrapper::Close\n", at + 1))
+    ++closes;
+  EXPECT_EQ(closes, 3u);
+}
+
+TEST(AdWrapperWithoutCom, CannotCreateItsConnection) {
+  // COM is set up by MAPI's initialisation; before it nothing is created.
+  testing::internal::CaptureStdout();
+  {
+    IADWrapper directory(nullptr);
+    EXPECT_EQ(directory.Open(), CO_E_NOTINITIALIZED);
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Failed to create AD connection object ffffffff800401f0\n");
+  EXPECT_EQ(emulation::LedgerLive(), std::vector<std::string>{});
+  emulation::ResetRun();
+}
+
+}  // namespace
