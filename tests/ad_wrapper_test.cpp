@@ -1,10 +1,11 @@
 // The directory gateway's connection, driven in-process on the emulated
 // platform.
+#include "directory/ad_wrapper.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "directory/ad_wrapper.h"
 #include "platform/emulation/control.h"
 
 namespace {

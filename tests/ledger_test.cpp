@@ -2,8 +2,10 @@
 // held, and a second release of anything is caught.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "driver/caldrose.h"
@@ -57,6 +59,35 @@ TEST_F(Ledger, IsEmptyAfterEveryRun) {
   }
 }
 
+TEST_F(Ledger, TheCleanUpReleasesInItsFixedOrder) {
+  RunInProcess(OperatorOrganisationText(), "\n");
+  const auto history = emulation::LedgerHistory();
+  // The clean-up starts with the last release of the operator's mail user.
+  const auto last =
+      std::find(history.rbegin(), history.rend(), "Release interface IMailUser (address-book entry \"operator\")");
+  ASSERT_NE(last, history.rend());
+  const std::vector<std::string> cleanUp(std::prev(last.base()), history.end());
+  const std::vector<std::string> expected = {
+      "Release interface IMailUser (address-book entry \"operator\")",
+      "Release interface IAddrBook",
+      // The manage-store interface, then the store itself: one object.
+      "Release interface IMsgStore (profile/0/1)",
+      "Release interface IMsgStore (profile/0/1)",
+      // The store rows: each row's values, then the row set.
+      "MAPIFreeBuffer MAPI block row from IMAPITable::QueryRows",
+      "MAPIFreeBuffer MAPI block row from IMAPITable::QueryRows",
+      "MAPIFreeBuffer MAPI block row set from IMAPITable::QueryRows",
+      "Release interface IMAPITable (message stores)",
+      "Release interface IMAPISession (profile \"Operator\")",
+      "MAPIFreeBuffer MAPI block entry ID from IMAPISession::QueryIdentity",
+      "MAPIFreeBuffer MAPI block values from IMailUser::GetProps",
+      // The directory connection, closed and released before MAPI goes.
+      "Release interface _Connection (ADODB.Connection)",
+  };
+  EXPECT_EQ(cleanUp, expected);
+  EXPECT_EQ(emulation::LedgerLive(), std::vector<std::string>{});
+}
+
 TEST_F(Ledger, CatchesASecondRelease) {
   void* block = nullptr;
   ASSERT_EQ(MAPIAllocateBuffer(16, &block), S_OK);
@@ -88,7 +119,7 @@ TEST_F(Ledger, CatchesASecondRelease) {
 TEST_F(Ledger, ListsWhatIsStillHeld) {
   void* block = nullptr;
   ASSERT_EQ(MAPIAllocateBuffer(16, &block), S_OK);
-  EXPECT_EQ(emulation::LedgerLive(), std::vector<std::string>{"MAPI block of 16 bytes"});
+  EXPECT_EQ(emulation::LedgerLive(), std::vector<std::string>{"MAPI block of 16 bytes from MAPIAllocateBuffer"});
   MAPIFreeBuffer(block);
 }
 

@@ -18,6 +18,8 @@ void UseDialogInput(FILE* input);
 // What is still held and what was released wrongly since the last reset.
 std::vector<std::string> LedgerLive();
 std::vector<std::string> LedgerViolations();
+// Every release since the last reset, in order.
+std::vector<std::string> LedgerHistory();
 
 // Forgets the ledger, the released objects and the counted calls: a new
 // run starts.

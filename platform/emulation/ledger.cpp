@@ -40,6 +40,7 @@ bool Ledger::Release(Resource kind, const void* item, const char* operation) {
   const auto found =
       std::find_if(live_.begin(), live_.end(), [&](const Entry& e) { return e.kind == kind && e.item == item; });
   if (found != live_.end()) {
+    history_.push_back(std::string(operation) + " " + KindName(kind) + " " + found->what);
     live_.erase(found);
     return true;
   }
@@ -62,9 +63,14 @@ std::vector<std::string> Ledger::Live() const {
 
 std::vector<std::string> Ledger::Violations() const { return violations_; }
 
+void Ledger::Note(std::string event) { history_.push_back(std::move(event)); }
+
+std::vector<std::string> Ledger::History() const { return history_; }
+
 void Ledger::Reset() {
   live_.clear();
   violations_.clear();
+  history_.clear();
 }
 
 }  // namespace emulation

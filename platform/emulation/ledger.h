@@ -20,9 +20,15 @@ class Ledger {
   bool Release(Resource kind, const void* item, const char* operation);
   bool Holds(Resource kind, const void* item) const;
 
+  // Notes a release that leaves the item held (a Release of an object that
+  // keeps other references).
+  void Note(std::string event);
+
   // One line per live item, oldest first.
   std::vector<std::string> Live() const;
   std::vector<std::string> Violations() const;
+  // Every release, in order: the operation and what it released.
+  std::vector<std::string> History() const;
   // Forgets everything: a new run starts.
   void Reset();
 
@@ -35,6 +41,7 @@ class Ledger {
   };
   std::vector<Entry> live_;
   std::vector<std::string> violations_;
+  std::vector<std::string> history_;
   unsigned long long nextSerial_ = 1;
 };
 

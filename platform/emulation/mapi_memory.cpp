@@ -29,12 +29,12 @@ BlockHeader* NewHeader(ULONG size) {
 
 }  // namespace
 
-SCODE AllocateBlock(ULONG size, void** block) {
+SCODE AllocateBlock(ULONG size, void** block, const std::string& what) {
   *block = nullptr;
   BlockHeader* header = NewHeader(size);
   if (header == nullptr) return MAPI_E_NOT_ENOUGH_MEMORY;
   *block = Payload(header);
-  Ledger::Instance().Acquire(Resource::MapiBlock, *block, "of " + std::to_string(size) + " bytes");
+  Ledger::Instance().Acquire(Resource::MapiBlock, *block, what);
   return S_OK;
 }
 
@@ -183,7 +183,8 @@ bool PropertyBag::Fill(ULONG tag, SPropValue& target, void* parent) const {
   }
 }
 
-HRESULT PropertyBag::GetProps(const SPropTagArray* tags, ULONG* count, LPSPropValue* values) const {
+HRESULT PropertyBag::GetProps(const SPropTagArray* tags, ULONG* count, LPSPropValue* values,
+                              const std::string& what) const {
   *count = 0;
   *values = nullptr;
   std::vector<ULONG> wanted;
@@ -193,7 +194,7 @@ HRESULT PropertyBag::GetProps(const SPropTagArray* tags, ULONG* count, LPSPropVa
     for (const Property& property : properties_) wanted.push_back(property.tag);
 
   void* block = nullptr;
-  if (const SCODE sc = AllocateBlock(static_cast<ULONG>(wanted.size() * sizeof(SPropValue)), &block); FAILED(sc))
+  if (const SCODE sc = AllocateBlock(static_cast<ULONG>(wanted.size() * sizeof(SPropValue)), &block, what); FAILED(sc))
     return sc;
   auto* array = static_cast<LPSPropValue>(block);
   HRESULT result = S_OK;
@@ -217,7 +218,9 @@ using emulation::UnderFault;
 
 SCODE MAPIAllocateBuffer(ULONG cbSize, LPVOID* lppBuffer) {
   *lppBuffer = nullptr;
-  return emulation::UnderFault("MAPIAllocateBuffer", [&] { return AllocateBlock(cbSize, lppBuffer); });
+  return emulation::UnderFault("MAPIAllocateBuffer", [&] {
+    return AllocateBlock(cbSize, lppBuffer, "of " + std::to_string(cbSize) + " bytes from MAPIAllocateBuffer");
+  });
 }
 
 SCODE MAPIAllocateMore(ULONG cbSize, LPVOID lpObject, LPVOID* lppBuffer) {

@@ -14,7 +14,8 @@ namespace emulation {
 
 // The allocator itself, without planned faults: what the emulation uses
 // for the blocks it hands out.
-SCODE AllocateBlock(ULONG size, void** block);
+// what says where the block comes from, in the ledger.
+SCODE AllocateBlock(ULONG size, void** block, const std::string& what);
 SCODE AllocateMore(ULONG size, void* parent, void** block);
 
 // The properties of one emulated object, served as MAPI property values.
@@ -29,7 +30,8 @@ class PropertyBag {
   // One block of values for tags, in their order (all properties when tags
   // is null). A property the object lacks comes back error-typed, and the
   // result is then MAPI_W_ERRORS_RETURNED.
-  HRESULT GetProps(const SPropTagArray* tags, ULONG* count, LPSPropValue* values) const;
+  // what names the call, in the ledger.
+  HRESULT GetProps(const SPropTagArray* tags, ULONG* count, LPSPropValue* values, const std::string& what) const;
   // Fills target with the value for tag, in parent's block. Returns false
   // when the object lacks it.
   bool Fill(ULONG tag, SPropValue& target, void* parent) const;

@@ -89,7 +89,10 @@ class Table final : public IMAPITable, public ObjectBase {
     if (lRowCount < 0) return MAPI_E_NO_SUPPORT;
     const size_t count = std::min(rows_.size() - cursor_, static_cast<size_t>(lRowCount));
     void* block = nullptr;
-    if (const SCODE sc = AllocateBlock(static_cast<ULONG>(CbNewSRowSet(count)), &block); FAILED(sc)) return sc;
+    if (const SCODE sc =
+            AllocateBlock(static_cast<ULONG>(CbNewSRowSet(count)), &block, "row set from IMAPITable::QueryRows");
+        FAILED(sc))
+      return sc;
     auto* rows = static_cast<LPSRowSet>(block);
     rows->cRows = 0;
     // The columns as an SPropTagArray: the count, then the tags.
@@ -99,7 +102,8 @@ class Table final : public IMAPITable, public ObjectBase {
     for (size_t i = 0; i < count; ++i) {
       SRow& row = rows->aRow[i];
       row.ulAdrEntryPad = 0;
-      const HRESULT hr = rows_[cursor_ + i].GetProps(asked, &row.cValues, &row.lpProps);
+      const HRESULT hr =
+          rows_[cursor_ + i].GetProps(asked, &row.cValues, &row.lpProps, "row from IMAPITable::QueryRows");
       if (FAILED(hr)) {
         FreeProws(rows);
         return hr;
@@ -133,8 +137,9 @@ class MailUser final : public IMailUser, public ObjectBase {
                                      LPSPropValue* lppPropArray) override {
     *lpcValues = 0;
     *lppPropArray = nullptr;
-    return UnderFault("IMailUser::GetProps",
-                      [&]() -> HRESULT { return properties_.GetProps(lpPropTagArray, lpcValues, lppPropArray); });
+    return UnderFault("IMailUser::GetProps", [&]() -> HRESULT {
+      return properties_.GetProps(lpPropTagArray, lpcValues, lppPropArray, "values from IMailUser::GetProps");
+    });
   }
 
  private:
@@ -200,7 +205,9 @@ class AddressBook final : public IAddrBook, public ObjectBase {
         }
         const ULONG total = asked + static_cast<ULONG>(kept.size());
         void* block = nullptr;
-        if (const SCODE sc = AllocateBlock(total * sizeof(SPropValue), &block); FAILED(sc)) return sc;
+        if (const SCODE sc = AllocateBlock(total * sizeof(SPropValue), &block, "values from IAddrBook::PrepareRecips");
+            FAILED(sc))
+          return sc;
         auto* values = static_cast<LPSPropValue>(block);
         const PropertyBag properties = EntryProperties(*entry);
         for (ULONG k = 0; k < asked; ++k)
@@ -251,7 +258,7 @@ class MessageStore final : public IMsgStore, public IExchangeManageStore, public
 
   HRESULT STDMETHODCALLTYPE GetProps(LPSPropTagArray lpPropTagArray, ULONG, ULONG* lpcValues,
                                      LPSPropValue* lppPropArray) override {
-    return properties_.GetProps(lpPropTagArray, lpcValues, lppPropArray);
+    return properties_.GetProps(lpPropTagArray, lpcValues, lppPropArray, "values from IMsgStore::GetProps");
   }
 
   HRESULT STDMETHODCALLTYPE CreateStoreEntryID(LPSTR, LPSTR, ULONG, ULONG* lpcbEntryID,
@@ -331,7 +338,10 @@ class Session final : public IMAPISession, public ObjectBase {
     return UnderFault("IMAPISession::QueryIdentity", [&]() -> HRESULT {
       const std::vector<BYTE> entryId = MakeEntryId(kAddressBookProvider, Profile().identity);
       void* block = nullptr;
-      if (const SCODE sc = AllocateBlock(static_cast<ULONG>(entryId.size()), &block); FAILED(sc)) return sc;
+      if (const SCODE sc =
+              AllocateBlock(static_cast<ULONG>(entryId.size()), &block, "entry ID from IMAPISession::QueryIdentity");
+          FAILED(sc))
+        return sc;
       memcpy(block, entryId.data(), entryId.size());
       *lpcbEntryID = static_cast<ULONG>(entryId.size());
       *lppEntryID = static_cast<LPENTRYID>(block);

@@ -16,7 +16,9 @@ std::vector<std::unique_ptr<ObjectBase>>& Released() {
 
 }  // namespace
 
-ObjectBase::ObjectBase(std::string what) { Ledger::Instance().Acquire(Resource::Interface, this, std::move(what)); }
+ObjectBase::ObjectBase(std::string what) : what_(std::move(what)) {
+  Ledger::Instance().Acquire(Resource::Interface, this, what_);
+}
 
 ULONG ObjectBase::AddReference() {
   if (released_) {
@@ -31,7 +33,10 @@ ULONG ObjectBase::ReleaseReference() {
     Ledger::Instance().Release(Resource::Interface, this, "Release");
     return 0;
   }
-  if (--references_ > 0) return references_;
+  if (--references_ > 0) {
+    Ledger::Instance().Note("Release interface " + what_);
+    return references_;
+  }
   released_ = true;
   Ledger::Instance().Release(Resource::Interface, this, "Release");
   Released().emplace_back(this);

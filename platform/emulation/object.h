@@ -22,6 +22,7 @@ class ObjectBase {
   ULONG ReleaseReference();
 
  private:
+  std::string what_;
   ULONG references_ = 1;
   bool released_ = false;
 };

@@ -52,6 +52,7 @@ void UseDialogInput(FILE* input) { dialogInput = input; }
 
 std::vector<std::string> LedgerLive() { return Ledger::Instance().Live(); }
 std::vector<std::string> LedgerViolations() { return Ledger::Instance().Violations(); }
+std::vector<std::string> LedgerHistory() { return Ledger::Instance().History(); }
 
 void ResetRun() {
   World& world = TheWorld();
