@@ -6,24 +6,15 @@
 
 #include <memory>
 
+#include "in_process.h"
 #include "platform/emulation/control.h"
 
 namespace {
 
 class AdWrapper : public testing::Test {
  protected:
-  void Start(const char* organisation) {
-    emulation::UseOrganisationText(organisation, "test organisation");
-    ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
-  }
-
-  void TearDown() override {
-    MAPIUninitialize();
-    emulation::UseOrganisationText("", "");
-    EXPECT_EQ(emulation::LedgerLive(), std::vector<std::string>{});
-    EXPECT_EQ(emulation::LedgerViolations(), std::vector<std::string>{});
-    emulation::ResetRun();
-  }
+  void Start(const char* organisation) { StartEmulatedPlatform(organisation); }
+  void TearDown() override { StopEmulatedPlatform(); }
 };
 
 TEST_F(AdWrapper, ClosingWithoutAConnectionDoesNothing) {

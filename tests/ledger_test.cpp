@@ -8,36 +8,12 @@
 #include <iterator>
 #include <sstream>
 
-#include "driver/caldrose.h"
+#include "in_process.h"
 #include "messaging/logon.h"
 #include "platform/emulation/control.h"
 #include "platform/emulation/mapi_memory.h"
 
 namespace {
-
-std::string OperatorOrganisationText() {
-  std::ifstream file(std::string(CALDROSE_TEST_DATA) + "/operator.json");
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-// Runs the tool in-process on an organisation; returns what it printed.
-std::string RunInProcess(const std::string& organisation, const char* answers) {
-  emulation::UseOrganisationText(organisation, "test organisation");
-  FILE* input = fmemopen(const_cast<char*>(answers), strlen(answers), "r");
-  emulation::UseDialogInput(input);
-  char program[] = "caldrose";
-  char* argv[] = {program, nullptr};
-  testing::internal::CaptureStdout();
-  const int exitCode = RunCaldrose(1, argv);
-  std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(exitCode, 0);
-  emulation::UseDialogInput(nullptr);
-  fclose(input);
-  emulation::UseOrganisationText("", "");
-  return out;
-}
 
 class Ledger : public testing::Test {
  protected:

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 
+#include "in_process.h"
 #include "platform/emulation/control.h"
 #include "platform/emulation/mapi_objects.h"
 
@@ -60,8 +61,7 @@ class EmulatedAddressBook : public testing::Test {
       organisation["addressBook"].push_back(entry);
     }
     organisation["faults"] = faults_;
-    emulation::UseOrganisationText(organisation.dump(), "test organisation");
-    ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
+    StartEmulatedPlatform(organisation.dump());
     char profile[] = "Operator";
     ASSERT_EQ(MAPILogonEx(0, profile, nullptr, 0, &session_), S_OK);
     ASSERT_EQ(session_->OpenAddressBook(0, nullptr, 0, &addressBook_), S_OK);
@@ -70,11 +70,7 @@ class EmulatedAddressBook : public testing::Test {
   void TearDown() override {
     if (addressBook_ != nullptr) addressBook_->Release();
     if (session_ != nullptr) session_->Release();
-    MAPIUninitialize();
-    emulation::UseOrganisationText("", "");
-    EXPECT_EQ(emulation::LedgerLive(), std::vector<std::string>{});
-    EXPECT_EQ(emulation::LedgerViolations(), std::vector<std::string>{});
-    emulation::ResetRun();
+    StopEmulatedPlatform();
   }
 
   HRESULT Resolve(const std::string& key, char** address) {

@@ -35,16 +35,20 @@ class Connection final : public _Connection, public ISupportErrorInfo, public Ob
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
     *ppvObject = nullptr;
-    return UnderFault("_Connection::QueryInterface", [&]() -> HRESULT {
-      if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_Connection15 || riid == IID__Connection)
-        *ppvObject = static_cast<_Connection*>(this);
-      else if (riid == IID_ISupportErrorInfo)
-        *ppvObject = static_cast<ISupportErrorInfo*>(this);
-      else
-        return E_NOINTERFACE;
-      AddRef();
-      return S_OK;
-    });
+    return UnderFault("_Connection::QueryInterface", NameOf(&riid), [&] { return Interface(riid, ppvObject); });
+  }
+
+  // QueryInterface as the emulation itself asks it: no fault, no trace.
+  HRESULT Interface(REFIID riid, void** ppvObject) {
+    *ppvObject = nullptr;
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_Connection15 || riid == IID__Connection)
+      *ppvObject = static_cast<_Connection*>(this);
+    else if (riid == IID_ISupportErrorInfo)
+      *ppvObject = static_cast<ISupportErrorInfo*>(this);
+    else
+      return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
   }
 
   HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override {
@@ -59,14 +63,16 @@ class Connection final : public _Connection, public ISupportErrorInfo, public Ob
   }
 
   HRESULT STDMETHODCALLTYPE put_ConnectionTimeout(LONG lTimeout) override {
-    return Planned("Connection15::put_ConnectionTimeout", [&] {
+    return Planned("Connection15::put_ConnectionTimeout", Describe("%d", lTimeout), [&] {
       timeoutSeconds_ = lTimeout;
       return S_OK;
     });
   }
 
-  HRESULT STDMETHODCALLTYPE Open(BSTR ConnectionString, BSTR, BSTR, LONG) override {
-    return Planned("Connection15::Open", [&] {
+  HRESULT STDMETHODCALLTYPE Open(BSTR ConnectionString, BSTR UserID, BSTR Password, LONG Options) override {
+    const std::string arguments =
+        Quoted(ConnectionString) + ", " + Quoted(UserID) + ", " + Quoted(Password) + ", " + std::to_string(Options);
+    return Planned("Connection15::Open", arguments, [&] {
       if (open_) return Fail(kObjectOpen, "Operation is not allowed when the object is open.");
       const std::string text = ConnectionString == nullptr ? "" : Utf8FromUtf16(ConnectionString);
       const bool adsi = ProviderOf(text) == "adsdsoobject" && TheWorld().organisation->directory.adsiProvider;
@@ -77,7 +83,7 @@ class Connection final : public _Connection, public ISupportErrorInfo, public Ob
   }
 
   HRESULT STDMETHODCALLTYPE Close() override {
-    return Planned("Connection15::Close", [&] {
+    return Planned("Connection15::Close", {}, [&] {
       if (!open_) return Fail(kObjectClosed, "Operation is not allowed when the object is closed.");
       open_ = false;
       return S_OK;
@@ -87,8 +93,8 @@ class Connection final : public _Connection, public ISupportErrorInfo, public Ob
  private:
   // A planned failure of a method leaves its error object, as ADO does.
   template <typename Work>
-  static HRESULT Planned(std::string_view operation, Work&& work) {
-    const std::optional<Fault> fault = TakeFault(operation);
+  static HRESULT Planned(std::string_view operation, const std::string& arguments, Work&& work) {
+    const std::optional<Fault> fault = TakeFault(operation, arguments);
     if (fault && FAILED(fault->status)) {
       SetFaultErrorInfo(*fault);
       return fault->status;
@@ -108,6 +114,11 @@ class Connection final : public _Connection, public ISupportErrorInfo, public Ob
 
 }  // namespace
 
-IUnknown* CreateAdoConnection() { return static_cast<_Connection*>(new Connection()); }
+HRESULT CreateAdoConnection(REFIID riid, void** object) {
+  auto* connection = new Connection();
+  const HRESULT hr = connection->Interface(riid, object);
+  connection->Release();
+  return hr;
+}
 
 }  // namespace emulation

@@ -8,12 +8,13 @@ namespace emulation {
 struct ClassEntry {
   const CLSID* clsid;
   const char16_t* progId;
-  IUnknown* (*create)();  // a new object holding one reference
+  // A new object, asked for an interface.
+  HRESULT (*create)(REFIID riid, void** object);
 };
 
 const ClassEntry* FindClass(REFCLSID clsid);
 const ClassEntry* FindClassByProgId(const char16_t* progId);
 
-IUnknown* CreateAdoConnection();
+HRESULT CreateAdoConnection(REFIID riid, void** object);
 
 }  // namespace emulation

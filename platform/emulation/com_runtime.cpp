@@ -175,17 +175,16 @@ HRESULT CLSIDFromString(LPCOLESTR lpsz, CLSID* pclsid) {
   return S_OK;
 }
 
-HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD, REFIID riid, LPVOID* ppv) {
+HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid, LPVOID* ppv) {
   *ppv = nullptr;
-  return emulation::UnderFault("CoCreateInstance", [&]() -> HRESULT {
+  const std::string arguments = emulation::NameOf(&rclsid) + ", " + (pUnkOuter ? "outer" : "null") +
+                                emulation::Describe(", 0x%X, ", dwClsContext) + emulation::NameOf(&riid);
+  return emulation::UnderFault("CoCreateInstance", arguments, [&]() -> HRESULT {
     if (!emulation::TheWorld().comInitialized) return CO_E_NOTINITIALIZED;
     const emulation::ClassEntry* entry = emulation::FindClass(rclsid);
     if (entry == nullptr) return REGDB_E_CLASSNOTREG;
     if (pUnkOuter != nullptr) return CLASS_E_NOAGGREGATION;
-    IUnknown* object = entry->create();
-    const HRESULT hr = object->QueryInterface(riid, ppv);
-    object->Release();
-    return hr;
+    return entry->create(riid, ppv);
   });
 }
 

@@ -20,6 +20,8 @@ std::vector<std::string> LedgerLive();
 std::vector<std::string> LedgerViolations();
 // Every release since the last reset, in order.
 std::vector<std::string> LedgerHistory();
+// The platform calls since the last reset, with their arguments, in order.
+std::vector<std::string> CallTrace();
 
 // Forgets the ledger, the released objects and the counted calls: a new
 // run starts.

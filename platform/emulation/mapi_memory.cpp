@@ -329,7 +329,7 @@ void FreePadrlist(LPADRLIST lpAdrlist) {
 
 HRESULT HrGetOneProp(LPMAPIPROP lpMapiProp, ULONG ulPropTag, LPSPropValue* lppProp) {
   *lppProp = nullptr;
-  return UnderFault("HrGetOneProp", [&]() -> HRESULT {
+  return UnderFault("HrGetOneProp", emulation::Describe("0x%08X", ulPropTag), [&]() -> HRESULT {
     SizedSPropTagArray(1, tags) = {1, {ulPropTag}};
     ULONG count = 0;
     HRESULT hr = lpMapiProp->GetProps(reinterpret_cast<LPSPropTagArray>(&tags), 0, &count, lppProp);
@@ -346,7 +346,9 @@ HRESULT HrGetOneProp(LPMAPIPROP lpMapiProp, ULONG ulPropTag, LPSPropValue* lppPr
 HRESULT HrQueryAllRows(LPMAPITABLE lpTable, LPSPropTagArray lpPropTags, LPSRestriction lpRestriction,
                        LPSSortOrderSet lpSortOrderSet, LONG crowsMax, LPSRowSet* lppRows) {
   *lppRows = nullptr;
-  return UnderFault("HrQueryAllRows", [&]() -> HRESULT {
+  const std::string arguments = emulation::TagList(lpPropTags) + (lpRestriction ? ", restriction" : ", null") +
+                                (lpSortOrderSet ? ", sort order" : ", null") + ", " + std::to_string(crowsMax);
+  return UnderFault("HrQueryAllRows", arguments, [&]() -> HRESULT {
     if (lpRestriction != nullptr || lpSortOrderSet != nullptr) return MAPI_E_NO_SUPPORT;
     if (lpPropTags != nullptr)
       if (const HRESULT hr = lpTable->SetColumns(lpPropTags, 0); FAILED(hr)) return hr;

@@ -164,10 +164,11 @@ class AddressBook final : public IAddrBook, public ObjectBase {
     return MAPI_E_NO_SUPPORT;
   }
 
-  HRESULT STDMETHODCALLTYPE OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG,
+  HRESULT STDMETHODCALLTYPE OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags,
                                       ULONG* lpulObjType, LPUNKNOWN* lppUnk) override {
     *lppUnk = nullptr;
-    return UnderFault("IAddrBook::OpenEntry", [&]() -> HRESULT {
+    const std::string arguments = NameOf(lpInterface) + Describe(", 0x%X", ulFlags);
+    return UnderFault("IAddrBook::OpenEntry", arguments, [&]() -> HRESULT {
       const AddressEntry* entry = nullptr;
       if (const HRESULT hr = Find(cbEntryID, lpEntryID, &entry); FAILED(hr)) return hr;
       auto* user = new MailUser(*entry);
@@ -181,8 +182,10 @@ class AddressBook final : public IAddrBook, public ObjectBase {
 
   // Puts the asked properties of each recipient first, in the asked order,
   // followed by the other values it already had.
-  HRESULT STDMETHODCALLTYPE PrepareRecips(ULONG, LPSPropTagArray lpPropTagArray, LPADRLIST lpRecipList) override {
-    return UnderFault("IAddrBook::PrepareRecips", [&]() -> HRESULT {
+  HRESULT STDMETHODCALLTYPE PrepareRecips(ULONG ulFlags, LPSPropTagArray lpPropTagArray,
+                                          LPADRLIST lpRecipList) override {
+    const std::string arguments = Describe("0x%X, ", ulFlags) + TagList(lpPropTagArray);
+    return UnderFault("IAddrBook::PrepareRecips", arguments, [&]() -> HRESULT {
       if (lpRecipList == nullptr) return MAPI_E_INVALID_PARAMETER;
       const ULONG asked = lpPropTagArray != nullptr ? lpPropTagArray->cValues : 0;
       for (ULONG i = 0; i < lpRecipList->cEntries; ++i) {
@@ -246,14 +249,18 @@ class MessageStore final : public IMsgStore, public IExchangeManageStore, public
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
     *ppvObject = nullptr;
-    return UnderFault("IMsgStore::QueryInterface", [&]() -> HRESULT {
-      if (riid == IID_IUnknown || riid == IID_IMAPIProp || riid == IID_IMsgStore)
-        return Hand(static_cast<IMsgStore*>(this), ppvObject);
-      // Only a store of an Exchange server can be managed.
-      if (riid == IID_IExchangeManageStore && store_.exchange)
-        return Hand(static_cast<IExchangeManageStore*>(this), ppvObject);
-      return E_NOINTERFACE;
-    });
+    return UnderFault("IMsgStore::QueryInterface", NameOf(&riid), [&] { return Interface(riid, ppvObject); });
+  }
+
+  // QueryInterface as the emulation itself asks it: no fault, no trace.
+  HRESULT Interface(REFIID riid, void** ppvObject) {
+    *ppvObject = nullptr;
+    if (riid == IID_IUnknown || riid == IID_IMAPIProp || riid == IID_IMsgStore)
+      return Hand(static_cast<IMsgStore*>(this), ppvObject);
+    // Only a store of an Exchange server can be managed.
+    if (riid == IID_IExchangeManageStore && store_.exchange)
+      return Hand(static_cast<IExchangeManageStore*>(this), ppvObject);
+    return E_NOINTERFACE;
   }
 
   HRESULT STDMETHODCALLTYPE GetProps(LPSPropTagArray lpPropTagArray, ULONG, ULONG* lpcValues,
@@ -292,9 +299,9 @@ class Session final : public IMAPISession, public ObjectBase {
     return *ppvObject = nullptr, E_NOINTERFACE;
   }
 
-  HRESULT STDMETHODCALLTYPE GetMsgStoresTable(ULONG, LPMAPITABLE* lppTable) override {
+  HRESULT STDMETHODCALLTYPE GetMsgStoresTable(ULONG ulFlags, LPMAPITABLE* lppTable) override {
     *lppTable = nullptr;
-    return UnderFault("IMAPISession::GetMsgStoresTable", [&]() -> HRESULT {
+    return UnderFault("IMAPISession::GetMsgStoresTable", Describe("0x%X", ulFlags), [&]() -> HRESULT {
       std::vector<PropertyBag> rows;
       for (size_t i = 0; i < Profile().stores.size(); ++i)
         rows.push_back(StoreProperties(Profile().stores[i], StoreKey(profileIndex_, i)));
@@ -303,17 +310,19 @@ class Session final : public IMAPISession, public ObjectBase {
     });
   }
 
-  HRESULT STDMETHODCALLTYPE OpenMsgStore(ULONG_PTR, ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG,
-                                         LPMDB* lppMDB) override {
+  HRESULT STDMETHODCALLTYPE OpenMsgStore(ULONG_PTR ulUIParam, ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface,
+                                         ULONG ulFlags, LPMDB* lppMDB) override {
     *lppMDB = nullptr;
-    return UnderFault("IMAPISession::OpenMsgStore", [&]() -> HRESULT {
+    const std::string arguments =
+        Describe("0x%lX, ", static_cast<unsigned long>(ulUIParam)) + NameOf(lpInterface) + Describe(", 0x%X", ulFlags);
+    return UnderFault("IMAPISession::OpenMsgStore", arguments, [&]() -> HRESULT {
       const auto key = ReadEntryId(kStoreProvider, cbEntryID, lpEntryID);
       if (!key) return MAPI_E_INVALID_ENTRYID;
       for (size_t i = 0; i < Profile().stores.size(); ++i) {
         if (StoreKey(profileIndex_, i) != *key) continue;
         auto* store = new MessageStore(Profile().stores[i], *key);
-        const HRESULT hr = static_cast<IMsgStore*>(store)->QueryInterface(
-            lpInterface != nullptr ? *lpInterface : IID_IMsgStore, reinterpret_cast<void**>(lppMDB));
+        const HRESULT hr =
+            store->Interface(lpInterface != nullptr ? *lpInterface : IID_IMsgStore, reinterpret_cast<void**>(lppMDB));
         store->Release();
         return hr;
       }
@@ -321,9 +330,12 @@ class Session final : public IMAPISession, public ObjectBase {
     });
   }
 
-  HRESULT STDMETHODCALLTYPE OpenAddressBook(ULONG_PTR, LPCIID lpInterface, ULONG, LPADRBOOK* lppAdrBook) override {
+  HRESULT STDMETHODCALLTYPE OpenAddressBook(ULONG_PTR ulUIParam, LPCIID lpInterface, ULONG ulFlags,
+                                            LPADRBOOK* lppAdrBook) override {
     *lppAdrBook = nullptr;
-    return UnderFault("IMAPISession::OpenAddressBook", [&]() -> HRESULT {
+    const std::string arguments =
+        Describe("0x%lX, ", static_cast<unsigned long>(ulUIParam)) + NameOf(lpInterface) + Describe(", 0x%X", ulFlags);
+    return UnderFault("IMAPISession::OpenAddressBook", arguments, [&]() -> HRESULT {
       auto* book = new AddressBook(organisation_);
       const HRESULT hr = book->QueryInterface(lpInterface != nullptr ? *lpInterface : IID_IAddrBook,
                                               reinterpret_cast<void**>(lppAdrBook));

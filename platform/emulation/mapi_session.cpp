@@ -109,7 +109,7 @@ void UseOrganisationText(std::string text, std::string sourceName) {
 
 using emulation::TheWorld;
 
-HRESULT MAPIInitialize(LPVOID) {
+HRESULT MAPIInitialize(LPVOID lpMapiInit) {
   static const bool reportRegistered = std::atexit(emulation::ReportLedgerAtExit) == 0;
   (void)reportRegistered;
   emulation::World& world = TheWorld();
@@ -128,7 +128,10 @@ HRESULT MAPIInitialize(LPVOID) {
     }
   }
   // The organisation plans the faults, so its own start can fail only now.
-  const HRESULT status = emulation::UnderFault("MAPIInitialize", [] { return S_OK; });
+  const auto* init = static_cast<const MAPIINIT_0*>(lpMapiInit);
+  const std::string arguments =
+      init == nullptr ? "null" : emulation::Describe("version %u, flags 0x%X", init->ulVersion, init->ulFlags);
+  const HRESULT status = emulation::UnderFault("MAPIInitialize", arguments, [] { return S_OK; });
   if (FAILED(status)) {
     if (emulation::initializeCount == 0) world.organisation.reset();
     return status;
@@ -146,9 +149,13 @@ void MAPIUninitialize() {
   TheWorld().comInitialized = false;
 }
 
-HRESULT MAPILogonEx(ULONG_PTR, LPSTR lpszProfileName, LPSTR, ULONG ulFlags, LPMAPISESSION* lppSession) {
+HRESULT MAPILogonEx(ULONG_PTR ulUIParam, LPSTR lpszProfileName, LPSTR lpszPassword, ULONG ulFlags,
+                    LPMAPISESSION* lppSession) {
   *lppSession = nullptr;
-  return emulation::UnderFault("MAPILogonEx", [&]() -> HRESULT {
+  const std::string arguments =
+      emulation::Describe("0x%lX, %s, %s, 0x%X", static_cast<unsigned long>(ulUIParam),
+                          lpszProfileName ? "profile" : "null", lpszPassword ? "password" : "null", ulFlags);
+  return emulation::UnderFault("MAPILogonEx", arguments, [&]() -> HRESULT {
     const auto& organisation = TheWorld().organisation;
     if (emulation::initializeCount == 0 || !organisation) return MAPI_E_NOT_INITIALIZED;
     if (organisation->profiles.empty()) return MAPI_E_LOGON_FAILED;

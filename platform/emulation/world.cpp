@@ -1,10 +1,14 @@
 #include "platform/emulation/world.h"
 
+#include <cstdarg>
+
 #include "platform/emulation/com.h"
 #include "platform/emulation/control.h"
 #include "platform/emulation/ledger.h"
 #include "platform/emulation/object.h"
+#include "platform/emulation/sdk.h"
 #include "platform/emulation/unicode.h"
+#include "platform/exchange.h"
 
 namespace emulation {
 
@@ -19,8 +23,9 @@ World& TheWorld() {
   return *world;
 }
 
-std::optional<Fault> TakeFault(std::string_view operation) {
+std::optional<Fault> TakeFault(std::string_view operation, const std::string& arguments) {
   World& world = TheWorld();
+  world.trace.push_back(std::string(operation) + "(" + arguments + ")");
   auto count = world.callCounts.find(operation);
   if (count == world.callCounts.end()) count = world.callCounts.emplace(std::string(operation), 0).first;
   const unsigned call = ++count->second;
@@ -46,6 +51,52 @@ void SetFaultErrorInfo(const Fault& fault) {
   create->Release();
 }
 
+std::string Describe(const char* format, ...) {
+  char text[512];
+  va_list arguments;
+  va_start(arguments, format);
+  vsnprintf(text, sizeof text, format, arguments);
+  va_end(arguments);
+  return text;
+}
+
+std::string NameOf(const IID* iid) {
+  if (iid == nullptr) return "null";
+  static const std::pair<const IID*, const char*> kNames[] = {
+      {&IID_IUnknown, "IUnknown"},
+      {&IID_IDispatch, "IDispatch"},
+      {&IID_ISupportErrorInfo, "ISupportErrorInfo"},
+      {&IID_IMAPISession, "IMAPISession"},
+      {&IID_IMAPITable, "IMAPITable"},
+      {&IID_IMAPIProp, "IMAPIProp"},
+      {&IID_IMsgStore, "IMsgStore"},
+      {&IID_IAddrBook, "IAddrBook"},
+      {&IID_IMailUser, "IMailUser"},
+      {&IID_IExchangeManageStore, "IExchangeManageStore"},
+      {&CLSID_Connection, "ADODB.Connection"},
+      {&IID_Connection15, "Connection15"},
+      {&IID__Connection, "_Connection"},
+  };
+  for (const auto& [known, name] : kNames)
+    if (*known == *iid) return name;
+  return Describe("{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", iid->Data1, iid->Data2, iid->Data3,
+                  iid->Data4[0], iid->Data4[1], iid->Data4[2], iid->Data4[3], iid->Data4[4], iid->Data4[5],
+                  iid->Data4[6], iid->Data4[7]);
+}
+
+std::string Quoted(const WCHAR* text) {
+  if (text == nullptr) return "null";
+  std::u16string_view view(text);
+  return "\"" + Utf8FromUtf16(view) + "\"";
+}
+
+std::string TagList(const SPropTagArray* tags) {
+  if (tags == nullptr) return "null";
+  std::string list = "[";
+  for (ULONG i = 0; i < tags->cValues; ++i) list += Describe(i == 0 ? "0x%08X" : " 0x%08X", tags->aulPropTag[i]);
+  return list + "]";
+}
+
 FILE* DialogInput() { return dialogInput != nullptr ? dialogInput : stdin; }
 
 void UseDialogInput(FILE* input) { dialogInput = input; }
@@ -53,12 +104,14 @@ void UseDialogInput(FILE* input) { dialogInput = input; }
 std::vector<std::string> LedgerLive() { return Ledger::Instance().Live(); }
 std::vector<std::string> LedgerViolations() { return Ledger::Instance().Violations(); }
 std::vector<std::string> LedgerHistory() { return Ledger::Instance().History(); }
+std::vector<std::string> CallTrace() { return TheWorld().trace; }
 
 void ResetRun() {
   World& world = TheWorld();
   world.organisation.reset();
   world.comInitialized = false;
   world.callCounts.clear();
+  world.trace.clear();
   BuryReleasedObjects();
   Ledger::Instance().Reset();
 }

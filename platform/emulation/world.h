@@ -9,7 +9,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "platform/emulation/mapi.h"
 #include "platform/emulation/organisation.h"
 #include "platform/emulation/wintypes.h"
 
@@ -20,24 +22,38 @@ struct World {
   std::shared_ptr<const Organisation> organisation;
   bool comInitialized = false;
   std::map<std::string, unsigned, std::less<>> callCounts;
+  // The platform calls made, with their arguments, in order.
+  std::vector<std::string> trace;
 };
 
 World& TheWorld();
 
-// Counts one call of operation and returns the fault planned for it, if
-// any. operation must be one of kFaultOperations.
-std::optional<Fault> TakeFault(std::string_view operation);
+// Counts one call of operation, notes it in the trace with its arguments,
+// and returns the fault planned for it, if any. operation must be one of
+// kFaultOperations.
+std::optional<Fault> TakeFault(std::string_view operation, const std::string& arguments = {});
 
 // Runs one call of operation under the fault planned for it: a failure
 // status fails the call before its work, a success status replaces the
 // success of the work.
 template <typename Work>
-HRESULT UnderFault(std::string_view operation, Work&& work) {
-  const std::optional<Fault> fault = TakeFault(operation);
+HRESULT UnderFault(std::string_view operation, const std::string& arguments, Work&& work) {
+  const std::optional<Fault> fault = TakeFault(operation, arguments);
   if (fault && FAILED(fault->status)) return fault->status;
   const HRESULT status = work();
   return fault && SUCCEEDED(status) ? fault->status : status;
 }
+
+template <typename Work>
+HRESULT UnderFault(std::string_view operation, Work&& work) {
+  return UnderFault(operation, {}, std::forward<Work>(work));
+}
+
+// Argument texts for the trace.
+std::string Describe(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string NameOf(const IID* iid);
+std::string Quoted(const WCHAR* text);
+std::string TagList(const SPropTagArray* tags);
 
 // Makes the calling thread's error object describe a planned fault: one
 // with the fault's source and description, or none when it names neither.

@@ -1,0 +1,53 @@
+// What the start-up asks of the platform, argument by argument, as the
+// emulation's trace of platform calls shows it.
+#include <gtest/gtest.h>
+
+#include "in_process.h"
+#include "platform/emulation/control.h"
+
+namespace {
+
+TEST(StartupCalls, AreMadeInOrderWithThePlatformsFlags) {
+  RunInProcess(OperatorOrganisationText(), "\n");
+  const std::vector<std::string> expected = {
+      "MAPIInitialize(version 0, flags 0x0)",
+      // No parent window, profile or password; the dialog, a new session, no spooler.
+      "MAPILogonEx(0x0, null, null, 0x8003)",
+      "IMAPISession::GetMsgStoresTable(0x0)",
+      "HrQueryAllRows([0x3400000B 0x0FFF0102 0x3001001E], null, null, 0)",
+      "IMAPISession::OpenMsgStore(0x0, null, 0x4)",
+      "IMsgStore::QueryInterface(IExchangeManageStore)",
+      "IMAPISession::OpenAddressBook(0x0, null, 0x0)",
+      // The directory connection: created for IUnknown in context 7, run,
+      // asked for _Connection; a 30-second timeout, then the open with
+      // empty (not null) credentials.
+      "CoCreateInstance(ADODB.Connection, null, 0x7, IUnknown)",
+      "OleRun()",
+      "_Connection::QueryInterface(_Connection)",
+      "Connection15::put_ConnectionTimeout(30)",
+      "Connection15::Open(\"Provider=ADSDSOObject\", \"\", \"\", -1)",
+      "IMAPISession::QueryIdentity()",
+      "IAddrBook::OpenEntry(IMAPIProp, 0x0)",
+      "HrGetOneProp(0x3003001E)",
+      "IMailUser::GetProps()",
+      "MAPIAllocateBuffer()",
+      "ScDupPropset()",
+      "MAPIAllocateBuffer()",
+      "IAddrBook::PrepareRecips(0x0, [0x3002001E 0x3003001E 0x800F101E])",
+      // The clean-up closes the connection.
+      "Connection15::Close()",
+  };
+  EXPECT_EQ(emulation::CallTrace(), expected);
+  emulation::ResetRun();
+}
+
+TEST(StartupCalls, ADomainControllerDoesNotReachTheConnection) {
+  RunInProcess(OperatorOrganisationText(), "\n");
+  const auto withoutOne = emulation::CallTrace();
+  emulation::ResetRun();
+  RunInProcess(OperatorOrganisationText(), "\n", {"dc01.test.example"});
+  EXPECT_EQ(emulation::CallTrace(), withoutOne);
+  emulation::ResetRun();
+}
+
+}  // namespace
