@@ -4,9 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <iterator>
-#include <sstream>
 
 #include "in_process.h"
 #include "messaging/logon.h"

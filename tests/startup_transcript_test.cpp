@@ -4,10 +4,10 @@
 // anything released twice, on standard error.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
 
+#include "in_process.h"
 #include "tool_runner.h"
 
 namespace {
@@ -31,10 +31,7 @@ const char kUsage[] =
 
 const char kOpened[] = "Opening Default Message Store Mailbox - Test Operator\n";
 
-Json OperatorOrganisation() {
-  std::ifstream file(std::string(CALDROSE_TEST_DATA) + "/operator.json");
-  return Json::parse(file);
-}
+Json OperatorOrganisation() { return Json::parse(OperatorOrganisationText()); }
 
 Json Fault(const char* operation, const char* status, unsigned occurrence = 1) {
   return {{"operation", operation}, {"status", status}, {"occurrence", occurrence}};

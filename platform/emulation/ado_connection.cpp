@@ -94,13 +94,7 @@ class Connection final : public _Connection, public ISupportErrorInfo, public Ob
   // A planned failure of a method leaves its error object, as ADO does.
   template <typename Work>
   static HRESULT Planned(std::string_view operation, const std::string& arguments, Work&& work) {
-    const std::optional<Fault> fault = TakeFault(operation, arguments);
-    if (fault && FAILED(fault->status)) {
-      SetFaultErrorInfo(*fault);
-      return fault->status;
-    }
-    const HRESULT status = work();
-    return fault && SUCCEEDED(status) ? fault->status : status;
+    return UnderFault(operation, arguments, std::forward<Work>(work), SetFaultErrorInfo);
   }
 
   static HRESULT Fail(HRESULT status, const char* description) {

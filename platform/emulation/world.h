@@ -34,14 +34,23 @@ World& TheWorld();
 std::optional<Fault> TakeFault(std::string_view operation, const std::string& arguments = {});
 
 // Runs one call of operation under the fault planned for it: a failure
-// status fails the call before its work, a success status replaces the
-// success of the work.
-template <typename Work>
-HRESULT UnderFault(std::string_view operation, const std::string& arguments, Work&& work) {
+// status fails the call before its work (after onFailure, which may leave
+// what the failing call leaves), a success status replaces the success of
+// the work.
+template <typename Work, typename OnFailure>
+HRESULT UnderFault(std::string_view operation, const std::string& arguments, Work&& work, OnFailure&& onFailure) {
   const std::optional<Fault> fault = TakeFault(operation, arguments);
-  if (fault && FAILED(fault->status)) return fault->status;
+  if (fault && FAILED(fault->status)) {
+    onFailure(*fault);
+    return fault->status;
+  }
   const HRESULT status = work();
   return fault && SUCCEEDED(status) ? fault->status : status;
+}
+
+template <typename Work>
+HRESULT UnderFault(std::string_view operation, const std::string& arguments, Work&& work) {
+  return UnderFault(operation, arguments, std::forward<Work>(work), [](const Fault&) {});
 }
 
 template <typename Work>
