@@ -9,7 +9,7 @@
 #include "in_process.h"
 #include "messaging/logon.h"
 #include "platform/emulation/control.h"
-#include "platform/emulation/mapi_memory.h"
+#include "platform/emulation/mapi/mapi_memory.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Reading the organisation file: what a broken one is told about, and that
 // the documented sample is the one built in.
-#include "platform/emulation/organisation.h"
+#include "platform/emulation/runtime/organisation.h"
 
 #include <gtest/gtest.h>
 

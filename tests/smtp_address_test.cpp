@@ -9,7 +9,7 @@
 
 #include "in_process.h"
 #include "platform/emulation/control.h"
-#include "platform/emulation/mapi_objects.h"
+#include "platform/emulation/mapi/mapi_objects.h"
 
 namespace {
 

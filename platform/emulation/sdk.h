@@ -2,10 +2,10 @@
 // Win32, COM, Extended MAPI, ADO and ADSI.
 #pragma once
 
-#include "platform/emulation/ado.h"
-#include "platform/emulation/adsi.h"
-#include "platform/emulation/com.h"
-#include "platform/emulation/com_error.h"
-#include "platform/emulation/mapi.h"
-#include "platform/emulation/win32.h"
-#include "platform/emulation/wintypes.h"
+#include "platform/emulation/ado/ado.h"
+#include "platform/emulation/adsi/adsi.h"
+#include "platform/emulation/com/com.h"
+#include "platform/emulation/com/com_error.h"
+#include "platform/emulation/mapi/mapi.h"
+#include "platform/emulation/win32/win32.h"
+#include "platform/emulation/win32/wintypes.h"

@@ -1,9 +1,9 @@
-#include "platform/emulation/com_error.h"
+#include "platform/emulation/com/com_error.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "platform/emulation/win32.h"
+#include "platform/emulation/win32/win32.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "platform/emulation/mapi_objects.h"
+#include "platform/emulation/mapi/mapi_objects.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "platform/emulation/mapi_memory.h"
-#include "platform/emulation/object.h"
+#include "platform/emulation/mapi/mapi_memory.h"
+#include "platform/emulation/runtime/object.h"
 #include "platform/emulation/sdk.h"
-#include "platform/emulation/world.h"
+#include "platform/emulation/runtime/world.h"
 #include "platform/exchange.h"
 
 namespace emulation {

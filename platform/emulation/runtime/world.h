@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/emulation/mapi.h"
-#include "platform/emulation/organisation.h"
-#include "platform/emulation/wintypes.h"
+#include "platform/emulation/mapi/mapi.h"
+#include "platform/emulation/runtime/organisation.h"
+#include "platform/emulation/win32/wintypes.h"
 
 namespace emulation {
 

@@ -1,4 +1,4 @@
-#include "platform/emulation/organisation.h"
+#include "platform/emulation/runtime/organisation.h"
 
 #include <algorithm>
 #include <cctype>

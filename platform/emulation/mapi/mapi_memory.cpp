@@ -1,11 +1,11 @@
-#include "platform/emulation/mapi_memory.h"
+#include "platform/emulation/mapi/mapi_memory.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/emulation/ledger.h"
-#include "platform/emulation/unicode.h"
-#include "platform/emulation/world.h"
+#include "platform/emulation/runtime/ledger.h"
+#include "platform/emulation/runtime/unicode.h"
+#include "platform/emulation/runtime/world.h"
 
 namespace emulation {
 

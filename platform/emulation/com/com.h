@@ -2,7 +2,7 @@
 // IDispatch, BSTR, VARIANT, error objects and class creation.
 #pragma once
 
-#include "platform/emulation/wintypes.h"
+#include "platform/emulation/win32/wintypes.h"
 
 typedef struct _GUID {
   DWORD Data1;

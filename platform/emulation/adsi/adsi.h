@@ -1,7 +1,7 @@
 // Active Directory Service Interfaces of the emulated platform.
 #pragma once
 
-#include "platform/emulation/com.h"
+#include "platform/emulation/com/com.h"
 
 extern "C" const IID IID_IADs;
 

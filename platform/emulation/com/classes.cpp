@@ -1,8 +1,8 @@
-#include "platform/emulation/classes.h"
+#include "platform/emulation/com/classes.h"
 
 #include <string_view>
 
-#include "platform/emulation/ado.h"
+#include "platform/emulation/ado/ado.h"
 
 namespace emulation {
 

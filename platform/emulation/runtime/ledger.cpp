@@ -1,4 +1,4 @@
-#include "platform/emulation/ledger.h"
+#include "platform/emulation/runtime/ledger.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -2,11 +2,11 @@
 // provider behind it.
 #include <string>
 
-#include "platform/emulation/classes.h"
-#include "platform/emulation/object.h"
+#include "platform/emulation/com/classes.h"
+#include "platform/emulation/runtime/object.h"
 #include "platform/emulation/sdk.h"
-#include "platform/emulation/unicode.h"
-#include "platform/emulation/world.h"
+#include "platform/emulation/runtime/unicode.h"
+#include "platform/emulation/runtime/world.h"
 
 namespace emulation {
 

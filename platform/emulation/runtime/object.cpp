@@ -1,9 +1,9 @@
-#include "platform/emulation/object.h"
+#include "platform/emulation/runtime/object.h"
 
 #include <memory>
 #include <vector>
 
-#include "platform/emulation/ledger.h"
+#include "platform/emulation/runtime/ledger.h"
 
 namespace emulation {
 

@@ -4,7 +4,7 @@
 
 #include <cstdarg>
 
-#include "platform/emulation/wintypes.h"
+#include "platform/emulation/win32/wintypes.h"
 
 #define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100
 #define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200

@@ -3,7 +3,7 @@
 // declare the subset of their methods in use, in the platform's order.
 #pragma once
 
-#include "platform/emulation/com.h"
+#include "platform/emulation/com/com.h"
 
 enum ConnectOptionEnum { adConnectUnspecified = -1, adAsyncConnect = 0x10 };
 

@@ -1,7 +1,7 @@
 // The COM classes the emulated platform provides, by CLSID and ProgID.
 #pragma once
 
-#include "platform/emulation/com.h"
+#include "platform/emulation/com/com.h"
 
 namespace emulation {
 

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/emulation/wintypes.h"
+#include "platform/emulation/win32/wintypes.h"
 
 namespace emulation {
 

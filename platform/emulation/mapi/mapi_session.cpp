@@ -8,10 +8,10 @@
 #include <sstream>
 
 #include "platform/emulation/control.h"
-#include "platform/emulation/ledger.h"
-#include "platform/emulation/mapi_objects.h"
+#include "platform/emulation/runtime/ledger.h"
+#include "platform/emulation/mapi/mapi_objects.h"
 #include "platform/emulation/sdk.h"
-#include "platform/emulation/world.h"
+#include "platform/emulation/runtime/world.h"
 
 namespace emulation {
 

@@ -4,11 +4,11 @@
 #include <cstring>
 #include <string>
 
-#include "platform/emulation/classes.h"
-#include "platform/emulation/ledger.h"
-#include "platform/emulation/object.h"
+#include "platform/emulation/com/classes.h"
+#include "platform/emulation/runtime/ledger.h"
+#include "platform/emulation/runtime/object.h"
 #include "platform/emulation/sdk.h"
-#include "platform/emulation/world.h"
+#include "platform/emulation/runtime/world.h"
 
 using emulation::Ledger;
 using emulation::Resource;

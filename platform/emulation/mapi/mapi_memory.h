@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/emulation/mapi.h"
+#include "platform/emulation/mapi/mapi.h"
 
 #define MAPI_E_TABLE_TOO_BIG MAKE_MAPI_E(0x403)
 #define MAPI_E_INVALID_TYPE MAKE_MAPI_E(0x302)

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/emulation/com.h"
+#include "platform/emulation/com/com.h"
 
 namespace emulation {
 

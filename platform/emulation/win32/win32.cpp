@@ -1,11 +1,11 @@
-#include "platform/emulation/win32.h"
+#include "platform/emulation/win32/win32.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "platform/emulation/ledger.h"
-#include "platform/emulation/unicode.h"
+#include "platform/emulation/runtime/ledger.h"
+#include "platform/emulation/runtime/unicode.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
-#include "platform/emulation/world.h"
+#include "platform/emulation/runtime/world.h"
 
 #include <cstdarg>
 
-#include "platform/emulation/com.h"
+#include "platform/emulation/com/com.h"
 #include "platform/emulation/control.h"
-#include "platform/emulation/ledger.h"
-#include "platform/emulation/object.h"
+#include "platform/emulation/runtime/ledger.h"
+#include "platform/emulation/runtime/object.h"
 #include "platform/emulation/sdk.h"
-#include "platform/emulation/unicode.h"
+#include "platform/emulation/runtime/unicode.h"
 #include "platform/exchange.h"
 
 namespace emulation {

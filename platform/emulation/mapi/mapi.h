@@ -4,7 +4,7 @@
 // their methods in use, in the platform's order.
 #pragma once
 
-#include "platform/emulation/com.h"
+#include "platform/emulation/com/com.h"
 
 #define MAPI_DIM 1
 #define MAPIMETHOD(method) virtual HRESULT STDMETHODCALLTYPE method

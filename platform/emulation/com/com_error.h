@@ -3,7 +3,7 @@
 // the status when first asked for.
 #pragma once
 
-#include "platform/emulation/com.h"
+#include "platform/emulation/com/com.h"
 
 class _com_error {
  public:

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/emulation/mapi.h"
-#include "platform/emulation/organisation.h"
+#include "platform/emulation/mapi/mapi.h"
+#include "platform/emulation/runtime/organisation.h"
 
 namespace emulation {
 
