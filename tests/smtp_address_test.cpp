@@ -10,6 +10,7 @@
 #include "in_process.h"
 #include "platform/emulation/control.h"
 #include "platform/emulation/mapi/mapi_objects.h"
+#include "platform/emulation/mapi/unserved.h"
 
 namespace {
 
@@ -112,51 +113,43 @@ TEST_F(EmulatedAddressBook, AnUnknownEntryFailsInPrepareRecips) {
   EXPECT_EQ(address, nullptr);
 }
 
-class FaultyAddressBook : public EmulatedAddressBook {
+// Each case runs on a fresh platform: the ledger check of TearDown shows
+// that the address list went back on every path.
+struct FaultCase {
+  const char* operation;
+  const char* status;
+  HRESULT expected;
+};
+
+class FaultyAddressBook : public EmulatedAddressBook, public testing::WithParamInterface<FaultCase> {
  protected:
-  void SetUp() override {}
-  void Start(const char* operation, const char* status) {
-    faults_ = {{{"operation", operation}, {"status", status}}};
+  void SetUp() override {
+    faults_ = {{{"operation", GetParam().operation}, {"status", GetParam().status}}};
     EmulatedAddressBook::SetUp();
   }
 };
 
-TEST_F(FaultyAddressBook, PlatformFailuresAreReportedAndTheListIsReleased) {
-  struct FaultCase {
-    const char* operation;
-    const char* status;
-    HRESULT expected;
-  };
-  // Each runs on a fresh platform: the ledger check of TearDown shows that
-  // the address list went back on every path.
-  const FaultCase cases[] = {
-      {"IAddrBook::PrepareRecips", "0x80040115", static_cast<HRESULT>(0x80040115)},
-      {"MAPIAllocateBuffer", "0x8007000E", E_OUTOFMEMORY},
-      {"ScDupPropset", "0x8007000E", E_FAIL},
-  };
-  for (const FaultCase& c : cases) {
-    Start(c.operation, c.status);
-    char* address = nullptr;
-    EXPECT_EQ(Resolve(kCases[0].name, &address), c.expected) << c.operation;
-    EXPECT_EQ(address, nullptr);
-    TearDown();
-    session_ = nullptr;
-    addressBook_ = nullptr;
-  }
+TEST_P(FaultyAddressBook, PlatformFailuresAreReportedAndTheListIsReleased) {
+  char* address = nullptr;
+  EXPECT_EQ(Resolve(kCases[0].name, &address), GetParam().expected);
+  EXPECT_EQ(address, nullptr);
 }
 
+INSTANTIATE_TEST_SUITE_P(Faults, FaultyAddressBook,
+                         testing::Values(FaultCase{"IAddrBook::PrepareRecips", "0x80040115",
+                                                   static_cast<HRESULT>(0x80040115)},
+                                         FaultCase{"MAPIAllocateBuffer", "0x8007000E", E_OUTOFMEMORY},
+                                         FaultCase{"ScDupPropset", "0x8007000E", E_FAIL}),
+                         [](const testing::TestParamInfo<FaultCase>& info) {
+                           std::string name = info.param.operation;
+                           return name.substr(name.rfind(':') + 1);
+                         });
+
 // An address book whose PrepareRecips succeeds without adding anything.
-class SilentAddressBook : public IAddrBook {
+class SilentAddressBook : public emulation::ObjectBase, public emulation::UnservedAddrBook<IAddrBook> {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE GetProps(LPSPropTagArray, ULONG, ULONG*, LPSPropValue*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT STDMETHODCALLTYPE OpenEntry(ULONG, LPENTRYID, LPCIID, ULONG, ULONG*, LPUNKNOWN*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
+  SilentAddressBook() : ObjectBase("silent address book"), UnservedAddrBook<IAddrBook>("IAddrBook") {}
+  IUnknown* FaceFor(REFIID) override { return static_cast<IAddrBook*>(this); }
   HRESULT STDMETHODCALLTYPE PrepareRecips(ULONG, LPSPropTagArray, LPADRLIST) override { return S_OK; }
 };
 
@@ -174,7 +167,9 @@ TEST(AddressList, EntriesAreCopiedAndReplaced) {
   LPADRLIST list = nullptr;
   ASSERT_EQ(CreateAddressList(2, &list), S_OK);
   EXPECT_EQ(list->cEntries, 2u);
-  EXPECT_EQ(list->aEntries[1].rgPropVals, nullptr);
+  // The entries run past the declared one-element array, as MAPI lays them out.
+  const ADRENTRY* entries = list->aEntries;
+  EXPECT_EQ(entries[1].rgPropVals, nullptr);
 
   char name[] = "first";
   SPropValue value = {};
@@ -182,12 +177,12 @@ TEST(AddressList, EntriesAreCopiedAndReplaced) {
   value.Value.lpszA = name;
   ASSERT_EQ(SetAddressListEntry(1, 1, &value, list), S_OK);
   name[0] = 'F';  // the entry holds its own copy
-  EXPECT_STREQ(list->aEntries[1].rgPropVals[0].Value.lpszA, "first");
+  EXPECT_STREQ(entries[1].rgPropVals[0].Value.lpszA, "first");
 
   char other[] = "second";
   value.Value.lpszA = other;
   ASSERT_EQ(SetAddressListEntry(1, 1, &value, list), S_OK);
-  EXPECT_STREQ(list->aEntries[1].rgPropVals[0].Value.lpszA, "second");
+  EXPECT_STREQ(entries[1].rgPropVals[0].Value.lpszA, "second");
   EXPECT_EQ(SetAddressListEntry(2, 1, &value, list), E_FAIL);
 
   // The list, and one copy: the replaced one was freed.

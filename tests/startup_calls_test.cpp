@@ -18,6 +18,9 @@ TEST(StartupCalls, AreMadeInOrderWithThePlatformsFlags) {
       "IMAPISession::OpenMsgStore(0x0, null, 0x4)",
       "IMsgStore::QueryInterface(IExchangeManageStore)",
       "IMAPISession::OpenAddressBook(0x0, null, 0x0)",
+      // The empty text for the credentials, and the connection string.
+      "SysAllocString(0 characters)",
+      "SysAllocString(21 characters)",
       // The directory connection: created for IUnknown in context 7, run,
       // asked for _Connection; a 30-second timeout, then the open with
       // empty (not null) credentials.
@@ -29,13 +32,16 @@ TEST(StartupCalls, AreMadeInOrderWithThePlatformsFlags) {
       "IMAPISession::QueryIdentity()",
       "IAddrBook::OpenEntry(IMAPIProp, 0x0)",
       "HrGetOneProp(0x3003001E)",
-      "IMailUser::GetProps()",
-      "MAPIAllocateBuffer()",
+      "IMailUser::GetProps([0x3003001E], 0x0)",
+      // The one-entry address list, and the copy of its two values.
+      "MAPIAllocateBuffer(24 bytes)",
       "ScDupPropset()",
-      "MAPIAllocateBuffer()",
-      "IAddrBook::PrepareRecips(0x0, [0x3002001E 0x3003001E 0x800F101E])",
-      // The clean-up closes the connection.
+      "MAPIAllocateBuffer(80 bytes)",
+      // The entry ID and MAPI_TO.
+      "IAddrBook::PrepareRecips(0x0, [0x3002001E 0x3003001E 0x800F101E], [[0x0FFF0102 (28 bytes), 0x0C150003 = 1]])",
+      // The clean-up closes the connection, and MAPI goes last.
       "Connection15::Close()",
+      "MAPIUninitialize()",
   };
   EXPECT_EQ(emulation::CallTrace(), expected);
   emulation::ResetRun();

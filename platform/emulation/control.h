@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/emulation/runtime/ledger.h"
+
 namespace emulation {
 
 // Serve this organisation (JSON text, named sourceName in messages) at the
@@ -18,13 +20,14 @@ void UseDialogInput(FILE* input);
 // What is still held and what was released wrongly since the last reset.
 std::vector<std::string> LedgerLive();
 std::vector<std::string> LedgerViolations();
-// Every release since the last reset, in order.
-std::vector<std::string> LedgerHistory();
-// The platform calls since the last reset, with their arguments, in order.
+// Every platform call and every release since the last reset, in order.
+std::vector<Event> Journal();
+// The calls alone, as "operation(arguments)".
 std::vector<std::string> CallTrace();
 
-// Forgets the ledger, the released objects and the counted calls: a new
-// run starts.
+// Forgets the ledger, the journal, the released objects, the counted
+// calls and every other state of the platform: a new run starts as in a
+// new process.
 void ResetRun();
 
 }  // namespace emulation

@@ -4,9 +4,9 @@
 
 #include "platform/emulation/com/classes.h"
 #include "platform/emulation/runtime/object.h"
-#include "platform/emulation/sdk.h"
 #include "platform/emulation/runtime/unicode.h"
 #include "platform/emulation/runtime/world.h"
+#include "platform/emulation/sdk.h"
 
 namespace emulation {
 
@@ -28,31 +28,23 @@ std::string ProviderOf(const std::string& connectionString) {
   return lower.substr(start, lower.find(';', start) - start);
 }
 
-class Connection final : public _Connection, public ISupportErrorInfo, public ObjectBase {
+class Connection final : public ObjectBase, public Face<_Connection>, public Face<ISupportErrorInfo> {
  public:
-  Connection() : ObjectBase("_Connection (ADODB.Connection)") {}
-  EMULATED_REFERENCE_COUNT
+  Connection()
+      : ObjectBase("ADODB.Connection"),
+        Face<_Connection>("_Connection"),
+        Face<ISupportErrorInfo>("ISupportErrorInfo") {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
-    *ppvObject = nullptr;
-    return UnderFault("_Connection::QueryInterface", NameOf(&riid), [&] { return Interface(riid, ppvObject); });
-  }
-
-  // QueryInterface as the emulation itself asks it: no fault, no trace.
-  HRESULT Interface(REFIID riid, void** ppvObject) {
-    *ppvObject = nullptr;
+  IUnknown* FaceFor(REFIID riid) override {
     if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_Connection15 || riid == IID__Connection)
-      *ppvObject = static_cast<_Connection*>(this);
-    else if (riid == IID_ISupportErrorInfo)
-      *ppvObject = static_cast<ISupportErrorInfo*>(this);
-    else
-      return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
+      return static_cast<_Connection*>(this);
+    if (riid == IID_ISupportErrorInfo) return static_cast<ISupportErrorInfo*>(this);
+    return nullptr;
   }
 
   HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override {
-    return (riid == IID_Connection15 || riid == IID__Connection) ? S_OK : S_FALSE;
+    return Guarded("ISupportErrorInfo::InterfaceSupportsErrorInfo", NameOf(&riid),
+                   [&] { return (riid == IID_Connection15 || riid == IID__Connection) ? S_OK : S_FALSE; });
   }
 
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override { return *pctinfo = 0, S_OK; }
@@ -93,8 +85,8 @@ class Connection final : public _Connection, public ISupportErrorInfo, public Ob
  private:
   // A planned failure of a method leaves its error object, as ADO does.
   template <typename Work>
-  static HRESULT Planned(std::string_view operation, const std::string& arguments, Work&& work) {
-    return UnderFault(operation, arguments, std::forward<Work>(work), SetFaultErrorInfo);
+  HRESULT Planned(std::string_view operation, const std::string& arguments, Work&& work) {
+    return Guarded(operation, arguments, std::forward<Work>(work), SetFaultErrorInfo);
   }
 
   static HRESULT Fail(HRESULT status, const char* description) {
@@ -108,11 +100,6 @@ class Connection final : public _Connection, public ISupportErrorInfo, public Ob
 
 }  // namespace
 
-HRESULT CreateAdoConnection(REFIID riid, void** object) {
-  auto* connection = new Connection();
-  const HRESULT hr = connection->Interface(riid, object);
-  connection->Release();
-  return hr;
-}
+HRESULT CreateAdoConnection(REFIID riid, void** object) { return (new Connection())->HandOver(&riid, riid, object); }
 
 }  // namespace emulation

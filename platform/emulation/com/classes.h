@@ -1,6 +1,9 @@
 // The COM classes the emulated platform provides, by CLSID and ProgID.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "platform/emulation/com/com.h"
 
 namespace emulation {
@@ -16,5 +19,9 @@ const ClassEntry* FindClass(REFCLSID clsid);
 const ClassEntry* FindClassByProgId(const char16_t* progId);
 
 HRESULT CreateAdoConnection(REFIID riid, void** object);
+
+// A new error object with these texts (a missing one is never set), held
+// by the caller: what a failing platform object leaves for GetErrorInfo.
+IErrorInfo* NewErrorInfo(const std::optional<std::string>& source, const std::optional<std::string>& description);
 
 }  // namespace emulation

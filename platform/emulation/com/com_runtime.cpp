@@ -7,14 +7,17 @@
 #include "platform/emulation/com/classes.h"
 #include "platform/emulation/runtime/ledger.h"
 #include "platform/emulation/runtime/object.h"
-#include "platform/emulation/sdk.h"
+#include "platform/emulation/runtime/unicode.h"
 #include "platform/emulation/runtime/world.h"
+#include "platform/emulation/sdk.h"
 
 using emulation::Ledger;
 using emulation::Resource;
 
+namespace {
+
 // BSTR: a 4-byte byte count in front of the characters, and a terminator.
-BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui) {
+BSTR AllocateString(const OLECHAR* strIn, UINT ui) {
   auto* block = static_cast<BYTE*>(malloc(sizeof(uint32_t) + (ui + 1) * sizeof(OLECHAR)));
   if (block == nullptr) return nullptr;
   const uint32_t bytes = ui * sizeof(OLECHAR);
@@ -29,9 +32,26 @@ BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui) {
   return text;
 }
 
+// A string allocation under its planned fault: a failure status makes it
+// return null, as an exhausted heap does.
+BSTR AllocateStringUnderFault(const char* operation, const OLECHAR* strIn, UINT ui) {
+  BSTR text = nullptr;
+  emulation::UnderFault(operation, emulation::Describe("%u characters", ui), [&]() -> HRESULT {
+    text = AllocateString(strIn, ui);
+    return text != nullptr ? S_OK : E_OUTOFMEMORY;
+  });
+  return text;
+}
+
+}  // namespace
+
+BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui) {
+  return AllocateStringUnderFault("SysAllocStringLen", strIn, ui);
+}
+
 BSTR SysAllocString(const OLECHAR* psz) {
   if (psz == nullptr) return nullptr;
-  return SysAllocStringLen(psz, static_cast<UINT>(lstrlenW(psz)));
+  return AllocateStringUnderFault("SysAllocString", psz, static_cast<UINT>(lstrlenW(psz)));
 }
 
 void SysFreeString(BSTR bstrString) {
@@ -72,90 +92,119 @@ HRESULT VariantClear(VARIANTARG* pvarg) {
 
 namespace {
 
-// An error object as CreateErrorInfo makes it.
-class ErrorObject final : public IErrorInfo, public ICreateErrorInfo, public emulation::ObjectBase {
+// An error object as CreateErrorInfo makes it. A text never set answers
+// as a null string, as the platform's does.
+class ErrorObject final : public emulation::ObjectBase,
+                          public emulation::Face<IErrorInfo>,
+                          public emulation::Face<ICreateErrorInfo> {
  public:
-  ErrorObject() : ObjectBase("IErrorInfo (error object)") {}
-  EMULATED_REFERENCE_COUNT
+  ErrorObject()
+      : ObjectBase("error object"), Face<IErrorInfo>("IErrorInfo"), Face<ICreateErrorInfo>("ICreateErrorInfo") {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
-    if (riid == IID_IUnknown || riid == IID_IErrorInfo)
-      *ppvObject = static_cast<IErrorInfo*>(this);
-    else if (riid == IID_ICreateErrorInfo)
-      *ppvObject = static_cast<ICreateErrorInfo*>(this);
-    else
-      return *ppvObject = nullptr, E_NOINTERFACE;
-    AddRef();
-    return S_OK;
+  IUnknown* FaceFor(REFIID riid) override {
+    if (riid == IID_IUnknown || riid == IID_IErrorInfo) return static_cast<IErrorInfo*>(this);
+    if (riid == IID_ICreateErrorInfo) return static_cast<ICreateErrorInfo*>(this);
+    return nullptr;
   }
 
-  HRESULT STDMETHODCALLTYPE GetGUID(GUID* pGUID) override { return *pGUID = guid_, S_OK; }
-  HRESULT STDMETHODCALLTYPE GetSource(BSTR* pBstrSource) override { return Copy(source_, pBstrSource); }
+  HRESULT STDMETHODCALLTYPE GetGUID(GUID* pGUID) override {
+    return Unserved("IErrorInfo::GetGUID", (*pGUID = guid_, S_OK));
+  }
+  HRESULT STDMETHODCALLTYPE GetSource(BSTR* pBstrSource) override { return Copy("GetSource", source_, pBstrSource); }
   HRESULT STDMETHODCALLTYPE GetDescription(BSTR* pBstrDescription) override {
-    return Copy(description_, pBstrDescription);
+    return Copy("GetDescription", description_, pBstrDescription);
   }
-  HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR* pBstrHelpFile) override { return Copy(helpFile_, pBstrHelpFile); }
+  HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR* pBstrHelpFile) override {
+    return Copy("GetHelpFile", helpFile_, pBstrHelpFile);
+  }
   HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD* pdwHelpContext) override {
-    return *pdwHelpContext = helpContext_, S_OK;
+    return Unserved("IErrorInfo::GetHelpContext", (*pdwHelpContext = helpContext_, S_OK));
   }
 
-  HRESULT STDMETHODCALLTYPE SetGUID(REFGUID rguid) override { return guid_ = rguid, S_OK; }
+  HRESULT STDMETHODCALLTYPE SetGUID(REFGUID rguid) override {
+    return Unserved("ICreateErrorInfo::SetGUID", (guid_ = rguid, S_OK));
+  }
   HRESULT STDMETHODCALLTYPE SetSource(LPOLESTR szSource) override { return Keep(szSource, source_); }
   HRESULT STDMETHODCALLTYPE SetDescription(LPOLESTR szDescription) override {
     return Keep(szDescription, description_);
   }
   HRESULT STDMETHODCALLTYPE SetHelpFile(LPOLESTR szHelpFile) override { return Keep(szHelpFile, helpFile_); }
-  HRESULT STDMETHODCALLTYPE SetHelpContext(DWORD dwHelpContext) override { return helpContext_ = dwHelpContext, S_OK; }
+  HRESULT STDMETHODCALLTYPE SetHelpContext(DWORD dwHelpContext) override {
+    return Unserved("ICreateErrorInfo::SetHelpContext", (helpContext_ = dwHelpContext, S_OK));
+  }
 
  private:
-  static HRESULT Copy(const std::u16string& text, BSTR* out) {
-    *out = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    return S_OK;
+  // The copy is the platform's own, not a call the tool can see fail.
+  HRESULT Copy(const char* method, const std::optional<std::u16string>& text, BSTR* out) {
+    *out = nullptr;
+    const HRESULT usable = Unserved(std::string("IErrorInfo::") + method, S_OK);
+    if (FAILED(usable) || !text) return usable;
+    *out = AllocateString(text->data(), static_cast<UINT>(text->size()));
+    return *out != nullptr ? S_OK : E_OUTOFMEMORY;
   }
-  static HRESULT Keep(LPOLESTR text, std::u16string& field) {
-    field = text == nullptr ? u"" : text;
+  static HRESULT Keep(LPOLESTR text, std::optional<std::u16string>& field) {
+    if (text == nullptr)
+      field.reset();
+    else
+      field = std::u16string(text);
     return S_OK;
   }
 
   GUID guid_ = IID_NULL;
-  std::u16string source_, description_, helpFile_;
+  std::optional<std::u16string> source_, description_, helpFile_;
   DWORD helpContext_ = 0;
 };
 
-// The calling thread's error object; the emulated platform has one thread.
-IErrorInfo* threadErrorInfo = nullptr;
-
 }  // namespace
 
+namespace emulation {
+
+IErrorInfo* NewErrorInfo(const std::optional<std::string>& source, const std::optional<std::string>& description) {
+  auto* object = new ErrorObject();
+  if (source) object->SetSource(Utf16FromUtf8(*source).data());
+  if (description) object->SetDescription(Utf16FromUtf8(*description).data());
+  IErrorInfo* info = nullptr;
+  object->HandOver(&IID_IErrorInfo, IID_IErrorInfo, reinterpret_cast<void**>(&info));
+  return info;
+}
+
+}  // namespace emulation
+
 HRESULT CreateErrorInfo(ICreateErrorInfo** pperrinfo) {
-  *pperrinfo = new ErrorObject();
-  return S_OK;
+  return (new ErrorObject())
+      ->HandOver(&IID_ICreateErrorInfo, IID_ICreateErrorInfo, reinterpret_cast<void**>(pperrinfo));
 }
 
 HRESULT SetErrorInfo(ULONG, IErrorInfo* perrinfo) {
+  IErrorInfo*& held = emulation::TheWorld().threadErrorInfo;
   if (perrinfo != nullptr) perrinfo->AddRef();
-  if (threadErrorInfo != nullptr) threadErrorInfo->Release();
-  threadErrorInfo = perrinfo;
+  if (held != nullptr) held->Release();
+  held = perrinfo;
   return S_OK;
 }
 
 HRESULT GetErrorInfo(ULONG, IErrorInfo** pperrinfo) {
   // Taking the error object clears it from the thread.
-  *pperrinfo = threadErrorInfo;
-  threadErrorInfo = nullptr;
+  IErrorInfo*& held = emulation::TheWorld().threadErrorInfo;
+  *pperrinfo = held;
+  held = nullptr;
   return *pperrinfo != nullptr ? S_OK : S_FALSE;
 }
 
 HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, CLSID* lpclsid) {
-  const emulation::ClassEntry* entry = emulation::FindClassByProgId(lpszProgID);
-  if (entry == nullptr) return *lpclsid = IID_NULL, CO_E_CLASSSTRING;
-  *lpclsid = *entry->clsid;
-  return S_OK;
+  *lpclsid = IID_NULL;
+  return emulation::UnderFault("CLSIDFromProgID", emulation::Quoted(lpszProgID), [&]() -> HRESULT {
+    const emulation::ClassEntry* entry = emulation::FindClassByProgId(lpszProgID);
+    if (entry == nullptr) return CO_E_CLASSSTRING;
+    *lpclsid = *entry->clsid;
+    return S_OK;
+  });
 }
 
-HRESULT CLSIDFromString(LPCOLESTR lpsz, CLSID* pclsid) {
-  // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
-  *pclsid = IID_NULL;
+namespace {
+
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
+HRESULT ParseClsid(LPCOLESTR lpsz, CLSID* pclsid) {
   if (lpsz == nullptr || lstrlenW(lpsz) != 38 || lpsz[0] != u'{' || lpsz[37] != u'}') return CO_E_CLASSSTRING;
   std::string hex;
   for (int i = 1; i < 37; ++i) {
@@ -173,6 +222,13 @@ HRESULT CLSIDFromString(LPCOLESTR lpsz, CLSID* pclsid) {
   pclsid->Data3 = static_cast<WORD>(field(12, 4));
   for (size_t i = 0; i < 8; ++i) pclsid->Data4[i] = static_cast<BYTE>(field(16 + 2 * i, 2));
   return S_OK;
+}
+
+}  // namespace
+
+HRESULT CLSIDFromString(LPCOLESTR lpsz, CLSID* pclsid) {
+  *pclsid = IID_NULL;
+  return emulation::UnderFault("CLSIDFromString", emulation::Quoted(lpsz), [&] { return ParseClsid(lpsz, pclsid); });
 }
 
 HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid, LPVOID* ppv) {

@@ -1,7 +1,7 @@
 // Extended MAPI of the emulated platform: the structures, property tags,
 // status codes, interfaces and functions that the tool uses, with the
-// platform's names, layouts and values. Interfaces declare the subset of
-// their methods in use, in the platform's order.
+// platform's names, layouts and values. Every interface is declared whole,
+// each method in the platform's order with its signature.
 #pragma once
 
 #include "platform/emulation/com/com.h"
@@ -96,6 +96,11 @@ typedef struct _SBinary {
   LPBYTE lpb;
 } SBinary, *LPSBinary;
 
+typedef struct _SBinaryArray {
+  ULONG cValues;
+  SBinary* lpbin;
+} SBinaryArray;
+
 typedef struct _SLPSTRArray {
   ULONG cValues;
   LPSTR* lppszA;
@@ -173,19 +178,164 @@ extern "C" const IID IID_IMsgStore;
 extern "C" const IID IID_IAddrBook;
 extern "C" const IID IID_IMailUser;
 
+// Types that whole interfaces name but the emulation does not serve.
+struct IMAPIAdviseSink;
+struct IMAPIProgress;
+struct IMessage;
+struct IProfSect;
+struct IProviderAdmin;
+struct IMsgServiceAdmin;
+typedef IMAPIAdviseSink* LPMAPIADVISESINK;
+typedef IMAPIProgress* LPMAPIPROGRESS;
+typedef IMessage* LPMESSAGE;
+typedef IProfSect* LPPROFSECT;
+typedef IMsgServiceAdmin* LPSERVICEADMIN;
+typedef struct _MAPIERROR MAPIERROR, *LPMAPIERROR;
+typedef struct _SPropProblemArray SPropProblemArray, *LPSPropProblemArray;
+typedef struct _MAPINAMEID MAPINAMEID, *LPMAPINAMEID;
+typedef struct _NOTIFICATION NOTIFICATION, *LPNOTIFICATION;
+typedef SBinaryArray ENTRYLIST, *LPENTRYLIST;
+typedef ULONG_PTR BOOKMARK;
+typedef void(STDMETHODCALLTYPE DISMISSMODELESS)(ULONG_PTR ulUIParam, LPVOID lpvContext);
+typedef DISMISSMODELESS* LPFNDISMISS;
+typedef SCODE(STDMETHODCALLTYPE* LPFNABSDI)(ULONG_PTR ulUIParam, LPVOID lpvmsg);
+typedef SCODE(STDMETHODCALLTYPE* LPFNBUTTON)(ULONG_PTR ulUIParam, LPVOID lpvContext, ULONG cbEntryID,
+                                             LPENTRYID lpSelection, ULONG ulFlags);
+
+typedef struct _ADRPARM {
+  ULONG cbABContEntryID;
+  LPENTRYID lpABContEntryID;
+  ULONG ulFlags;
+  LPVOID lpReserved;
+  ULONG ulHelpContext;
+  LPSTR lpszHelpFileName;
+  LPFNABSDI lpfnABSDI;
+  LPFNDISMISS lpfnDismiss;
+  LPVOID lpvDismissContext;
+  LPSTR lpszCaption;
+  LPSTR lpszNewEntryTitle;
+  LPSTR lpszDestWellsTitle;
+  ULONG cDestFields;
+  ULONG nDestFieldFocus;
+  LPSTR* lppszDestTitles;
+  ULONG* lpulDestComps;
+  LPSRestriction lpContRestriction;
+  LPSRestriction lpHierRestriction;
+} ADRPARM, *LPADRPARM;
+
 struct IMAPIProp : public IUnknown {
+  MAPIMETHOD(GetLastError)(HRESULT hResult, ULONG ulFlags, LPMAPIERROR* lppMAPIError) = 0;
+  MAPIMETHOD(SaveChanges)(ULONG ulFlags) = 0;
   MAPIMETHOD(GetProps)(LPSPropTagArray lpPropTagArray, ULONG ulFlags, ULONG* lpcValues, LPSPropValue* lppPropArray) = 0;
+  MAPIMETHOD(GetPropList)(ULONG ulFlags, LPSPropTagArray* lppPropTagArray) = 0;
+  MAPIMETHOD(OpenProperty)
+  (ULONG ulPropTag, LPCIID lpiid, ULONG ulInterfaceOptions, ULONG ulFlags, LPUNKNOWN* lppUnk) = 0;
+  MAPIMETHOD(SetProps)(ULONG cValues, LPSPropValue lpPropArray, LPSPropProblemArray* lppProblems) = 0;
+  MAPIMETHOD(DeleteProps)(LPSPropTagArray lpPropTagArray, LPSPropProblemArray* lppProblems) = 0;
+  MAPIMETHOD(CopyTo)
+  (ULONG ciidExclude, LPCIID rgiidExclude, LPSPropTagArray lpExcludeProps, ULONG_PTR ulUIParam,
+   LPMAPIPROGRESS lpProgress, LPCIID lpInterface, LPVOID lpDestObj, ULONG ulFlags,
+   LPSPropProblemArray* lppProblems) = 0;
+  MAPIMETHOD(CopyProps)
+  (LPSPropTagArray lpIncludeProps, ULONG_PTR ulUIParam, LPMAPIPROGRESS lpProgress, LPCIID lpInterface, LPVOID lpDestObj,
+   ULONG ulFlags, LPSPropProblemArray* lppProblems) = 0;
+  MAPIMETHOD(GetNamesFromIDs)
+  (LPSPropTagArray* lppPropTags, LPGUID lpPropSetGuid, ULONG ulFlags, ULONG* lpcPropNames,
+   LPMAPINAMEID** lpppPropNames) = 0;
+  MAPIMETHOD(GetIDsFromNames)
+  (ULONG cPropNames, LPMAPINAMEID* lppPropNames, ULONG ulFlags, LPSPropTagArray* lppPropTags) = 0;
 };
 typedef IMAPIProp* LPMAPIPROP;
 
 struct IMAPITable : public IUnknown {
+  MAPIMETHOD(GetLastError)(HRESULT hResult, ULONG ulFlags, LPMAPIERROR* lppMAPIError) = 0;
+  MAPIMETHOD(Advise)(ULONG ulEventMask, LPMAPIADVISESINK lpAdviseSink, ULONG* lpulConnection) = 0;
+  MAPIMETHOD(Unadvise)(ULONG ulConnection) = 0;
+  MAPIMETHOD(GetStatus)(ULONG* lpulTableStatus, ULONG* lpulTableType) = 0;
   MAPIMETHOD(SetColumns)(LPSPropTagArray lpPropTagArray, ULONG ulFlags) = 0;
+  MAPIMETHOD(QueryColumns)(ULONG ulFlags, LPSPropTagArray* lpPropTagArray) = 0;
   MAPIMETHOD(GetRowCount)(ULONG ulFlags, ULONG* lpulCount) = 0;
+  MAPIMETHOD(SeekRow)(BOOKMARK bkOrigin, LONG lRowCount, LONG* lplRowsSought) = 0;
+  MAPIMETHOD(SeekRowApprox)(ULONG ulNumerator, ULONG ulDenominator) = 0;
+  MAPIMETHOD(QueryPosition)(ULONG* lpulRow, ULONG* lpulNumerator, ULONG* lpulDenominator) = 0;
+  MAPIMETHOD(FindRow)(LPSRestriction lpRestriction, BOOKMARK bkOrigin, ULONG ulFlags) = 0;
+  MAPIMETHOD(Restrict)(LPSRestriction lpRestriction, ULONG ulFlags) = 0;
+  MAPIMETHOD(CreateBookmark)(BOOKMARK* lpbkPosition) = 0;
+  MAPIMETHOD(FreeBookmark)(BOOKMARK bkPosition) = 0;
+  MAPIMETHOD(SortTable)(LPSSortOrderSet lpSortCriteria, ULONG ulFlags) = 0;
+  MAPIMETHOD(QuerySortOrder)(LPSSortOrderSet* lppSortCriteria) = 0;
   MAPIMETHOD(QueryRows)(LONG lRowCount, ULONG ulFlags, LPSRowSet* lppRows) = 0;
+  MAPIMETHOD(Abort)() = 0;
+  MAPIMETHOD(ExpandRow)
+  (ULONG cbInstanceKey, LPBYTE pbInstanceKey, ULONG ulRowCount, ULONG ulFlags, LPSRowSet* lppRows,
+   ULONG* lpulMoreRows) = 0;
+  MAPIMETHOD(CollapseRow)(ULONG cbInstanceKey, LPBYTE pbInstanceKey, ULONG ulFlags, ULONG* lpulRowCount) = 0;
+  MAPIMETHOD(WaitForCompletion)(ULONG ulFlags, ULONG ulTimeout, ULONG* lpulTableStatus) = 0;
+  MAPIMETHOD(GetCollapseState)
+  (ULONG ulFlags, ULONG cbInstanceKey, LPBYTE lpbInstanceKey, ULONG* lpcbCollapseState, LPBYTE* lppbCollapseState) = 0;
+  MAPIMETHOD(SetCollapseState)
+  (ULONG ulFlags, ULONG cbCollapseState, LPBYTE pbCollapseState, BOOKMARK* lpbkLocation) = 0;
 };
 typedef IMAPITable* LPMAPITABLE;
 
-struct IMsgStore : public IMAPIProp {};
+struct IMAPIContainer : public IMAPIProp {
+  MAPIMETHOD(GetContentsTable)(ULONG ulFlags, LPMAPITABLE* lppTable) = 0;
+  MAPIMETHOD(GetHierarchyTable)(ULONG ulFlags, LPMAPITABLE* lppTable) = 0;
+  MAPIMETHOD(OpenEntry)
+  (ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags, ULONG* lpulObjType, LPUNKNOWN* lppUnk) = 0;
+  MAPIMETHOD(SetSearchCriteria)(LPSRestriction lpRestriction, LPENTRYLIST lpContainerList, ULONG ulSearchFlags) = 0;
+  MAPIMETHOD(GetSearchCriteria)
+  (ULONG ulFlags, LPSRestriction* lppRestriction, LPENTRYLIST* lppContainerList, ULONG* lpulSearchState) = 0;
+};
+typedef IMAPIContainer* LPMAPICONTAINER;
+
+struct IMAPIFolder;
+typedef IMAPIFolder* LPMAPIFOLDER;
+
+struct IMAPIFolder : public IMAPIContainer {
+  MAPIMETHOD(CreateMessage)(LPCIID lpInterface, ULONG ulFlags, LPMESSAGE* lppMessage) = 0;
+  MAPIMETHOD(CopyMessages)
+  (LPENTRYLIST lpMsgList, LPCIID lpInterface, LPVOID lpDestFolder, ULONG_PTR ulUIParam, LPMAPIPROGRESS lpProgress,
+   ULONG ulFlags) = 0;
+  MAPIMETHOD(DeleteMessages)
+  (LPENTRYLIST lpMsgList, ULONG_PTR ulUIParam, LPMAPIPROGRESS lpProgress, ULONG ulFlags) = 0;
+  MAPIMETHOD(CreateFolder)
+  (ULONG ulFolderType, LPSTR lpszFolderName, LPSTR lpszFolderComment, LPCIID lpInterface, ULONG ulFlags,
+   LPMAPIFOLDER* lppFolder) = 0;
+  MAPIMETHOD(CopyFolder)
+  (ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, LPVOID lpDestFolder, LPSTR lpszNewFolderName,
+   ULONG_PTR ulUIParam, LPMAPIPROGRESS lpProgress, ULONG ulFlags) = 0;
+  MAPIMETHOD(DeleteFolder)
+  (ULONG cbEntryID, LPENTRYID lpEntryID, ULONG_PTR ulUIParam, LPMAPIPROGRESS lpProgress, ULONG ulFlags) = 0;
+  MAPIMETHOD(SetReadFlags)
+  (LPENTRYLIST lpMsgList, ULONG_PTR ulUIParam, LPMAPIPROGRESS lpProgress, ULONG ulFlags) = 0;
+  MAPIMETHOD(GetMessageStatus)(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulFlags, ULONG* lpulMessageStatus) = 0;
+  MAPIMETHOD(SetMessageStatus)
+  (ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulNewStatus, ULONG ulNewStatusMask, ULONG* lpulOldStatus) = 0;
+  MAPIMETHOD(SaveContentsSort)(LPSSortOrderSet lpSortCriteria, ULONG ulFlags) = 0;
+  MAPIMETHOD(EmptyFolder)(ULONG_PTR ulUIParam, LPMAPIPROGRESS lpProgress, ULONG ulFlags) = 0;
+};
+
+struct IMsgStore : public IMAPIProp {
+  MAPIMETHOD(Advise)
+  (ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulEventMask, LPMAPIADVISESINK lpAdviseSink, ULONG* lpulConnection) = 0;
+  MAPIMETHOD(Unadvise)(ULONG ulConnection) = 0;
+  MAPIMETHOD(CompareEntryIDs)
+  (ULONG cbEntryID1, LPENTRYID lpEntryID1, ULONG cbEntryID2, LPENTRYID lpEntryID2, ULONG ulFlags,
+   ULONG* lpulResult) = 0;
+  MAPIMETHOD(OpenEntry)
+  (ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags, ULONG* lpulObjType, LPUNKNOWN* lppUnk) = 0;
+  MAPIMETHOD(SetReceiveFolder)(LPSTR lpszMessageClass, ULONG ulFlags, ULONG cbEntryID, LPENTRYID lpEntryID) = 0;
+  MAPIMETHOD(GetReceiveFolder)
+  (LPSTR lpszMessageClass, ULONG ulFlags, ULONG* lpcbEntryID, LPENTRYID* lppEntryID, LPSTR* lppszExplicitClass) = 0;
+  MAPIMETHOD(GetReceiveFolderTable)(ULONG ulFlags, LPMAPITABLE* lppTable) = 0;
+  MAPIMETHOD(StoreLogoff)(ULONG* lpulFlags) = 0;
+  MAPIMETHOD(AbortSubmit)(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulFlags) = 0;
+  MAPIMETHOD(GetOutgoingQueue)(ULONG ulFlags, LPMAPITABLE* lppTable) = 0;
+  MAPIMETHOD(SetLockState)(LPMESSAGE lpMessage, ULONG ulLockState) = 0;
+  MAPIMETHOD(FinishedMsg)(ULONG ulFlags, ULONG cbEntryID, LPENTRYID lpEntryID) = 0;
+  MAPIMETHOD(NotifyNewMail)(LPNOTIFICATION lpNotification) = 0;
+};
 typedef IMsgStore* LPMDB;
 
 struct IMailUser : public IMAPIProp {};
@@ -194,16 +344,64 @@ typedef IMailUser* LPMAILUSER;
 struct IAddrBook : public IMAPIProp {
   MAPIMETHOD(OpenEntry)
   (ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags, ULONG* lpulObjType, LPUNKNOWN* lppUnk) = 0;
+  MAPIMETHOD(CompareEntryIDs)
+  (ULONG cbEntryID1, LPENTRYID lpEntryID1, ULONG cbEntryID2, LPENTRYID lpEntryID2, ULONG ulFlags,
+   ULONG* lpulResult) = 0;
+  MAPIMETHOD(Advise)
+  (ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulEventMask, LPMAPIADVISESINK lpAdviseSink, ULONG* lpulConnection) = 0;
+  MAPIMETHOD(Unadvise)(ULONG ulConnection) = 0;
+  MAPIMETHOD(CreateOneOff)
+  (LPSTR lpszName, LPSTR lpszAdrType, LPSTR lpszAddress, ULONG ulFlags, ULONG* lpcbEntryID, LPENTRYID* lppEntryID) = 0;
+  MAPIMETHOD(NewEntry)
+  (ULONG_PTR ulUIParam, ULONG ulFlags, ULONG cbEIDContainer, LPENTRYID lpEIDContainer, ULONG cbEIDNewEntryTpl,
+   LPENTRYID lpEIDNewEntryTpl, ULONG* lpcbEIDNewEntry, LPENTRYID* lppEIDNewEntry) = 0;
+  MAPIMETHOD(ResolveName)(ULONG_PTR ulUIParam, ULONG ulFlags, LPSTR lpszNewEntryTitle, LPADRLIST lpAdrList) = 0;
+  MAPIMETHOD(Address)(ULONG_PTR* lpulUIParam, LPADRPARM lpAdrParms, LPADRLIST* lppAdrList) = 0;
+  MAPIMETHOD(Details)
+  (ULONG_PTR* lpulUIParam, LPFNDISMISS lpfnDismiss, LPVOID lpvDismissContext, ULONG cbEntryID, LPENTRYID lpEntryID,
+   LPFNBUTTON lpfButtonCallback, LPVOID lpvButtonContext, LPSTR lpszButtonText, ULONG ulFlags) = 0;
+  MAPIMETHOD(RecipOptions)(ULONG_PTR ulUIParam, ULONG ulFlags, LPADRENTRY lpRecip) = 0;
+  MAPIMETHOD(QueryDefaultRecipOpt)
+  (LPSTR lpszAdrType, ULONG ulFlags, ULONG* lpcValues, LPSPropValue* lppOptions) = 0;
+  MAPIMETHOD(GetPAB)(ULONG* lpcbEntryID, LPENTRYID* lppEntryID) = 0;
+  MAPIMETHOD(SetPAB)(ULONG cbEntryID, LPENTRYID lpEntryID) = 0;
+  MAPIMETHOD(GetDefaultDir)(ULONG* lpcbEntryID, LPENTRYID* lppEntryID) = 0;
+  MAPIMETHOD(SetDefaultDir)(ULONG cbEntryID, LPENTRYID lpEntryID) = 0;
+  MAPIMETHOD(GetSearchPath)(ULONG ulFlags, LPSRowSet* lppSearchPath) = 0;
+  MAPIMETHOD(SetSearchPath)(ULONG ulFlags, LPSRowSet lpSearchPath) = 0;
   MAPIMETHOD(PrepareRecips)(ULONG ulFlags, LPSPropTagArray lpPropTagArray, LPADRLIST lpRecipList) = 0;
 };
 typedef IAddrBook* LPADRBOOK;
 
 struct IMAPISession : public IUnknown {
+  MAPIMETHOD(GetLastError)(HRESULT hResult, ULONG ulFlags, LPMAPIERROR* lppMAPIError) = 0;
   MAPIMETHOD(GetMsgStoresTable)(ULONG ulFlags, LPMAPITABLE* lppTable) = 0;
   MAPIMETHOD(OpenMsgStore)
   (ULONG_PTR ulUIParam, ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags, LPMDB* lppMDB) = 0;
   MAPIMETHOD(OpenAddressBook)(ULONG_PTR ulUIParam, LPCIID lpInterface, ULONG ulFlags, LPADRBOOK* lppAdrBook) = 0;
+  MAPIMETHOD(OpenProfileSection)(LPMAPIUID lpUID, LPCIID lpInterface, ULONG ulFlags, LPPROFSECT* lppProfSect) = 0;
+  MAPIMETHOD(GetStatusTable)(ULONG ulFlags, LPMAPITABLE* lppTable) = 0;
+  MAPIMETHOD(OpenEntry)
+  (ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags, ULONG* lpulObjType, LPUNKNOWN* lppUnk) = 0;
+  MAPIMETHOD(CompareEntryIDs)
+  (ULONG cbEntryID1, LPENTRYID lpEntryID1, ULONG cbEntryID2, LPENTRYID lpEntryID2, ULONG ulFlags,
+   ULONG* lpulResult) = 0;
+  MAPIMETHOD(Advise)
+  (ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulEventMask, LPMAPIADVISESINK lpAdviseSink, ULONG* lpulConnection) = 0;
+  MAPIMETHOD(Unadvise)(ULONG ulConnection) = 0;
+  MAPIMETHOD(MessageOptions)(ULONG_PTR ulUIParam, ULONG ulFlags, LPSTR lpszAdrType, LPMESSAGE lpMessage) = 0;
+  MAPIMETHOD(QueryDefaultMessageOpt)
+  (LPSTR lpszAdrType, ULONG ulFlags, ULONG* lpcValues, LPSPropValue* lppOptions) = 0;
+  MAPIMETHOD(EnumAdrTypes)(ULONG ulFlags, ULONG* lpcAdrTypes, LPSTR** lpppszAdrTypes) = 0;
   MAPIMETHOD(QueryIdentity)(ULONG* lpcbEntryID, LPENTRYID* lppEntryID) = 0;
+  MAPIMETHOD(Logoff)(ULONG_PTR ulUIParam, ULONG ulFlags, ULONG ulReserved) = 0;
+  MAPIMETHOD(SetDefaultStore)(ULONG ulFlags, ULONG cbEntryID, LPENTRYID lpEntryID) = 0;
+  MAPIMETHOD(AdminServices)(ULONG ulFlags, LPSERVICEADMIN* lppServiceAdmin) = 0;
+  MAPIMETHOD(ShowForm)
+  (ULONG_PTR ulUIParam, LPMDB lpMsgStore, LPMAPIFOLDER lpParentFolder, LPCIID lpInterface, ULONG ulMessageToken,
+   LPMESSAGE lpMessageSent, ULONG ulFlags, ULONG ulMessageStatus, ULONG ulMessageFlags, ULONG ulAccess,
+   LPSTR lpszMessageClass) = 0;
+  MAPIMETHOD(PrepareForm)(LPCIID lpInterface, LPMESSAGE lpMessage, ULONG* lpulMessageToken) = 0;
 };
 typedef IMAPISession* LPMAPISESSION;
 

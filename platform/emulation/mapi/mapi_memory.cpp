@@ -197,9 +197,16 @@ HRESULT PropertyBag::GetProps(const SPropTagArray* tags, ULONG* count, LPSPropVa
   if (const SCODE sc = AllocateBlock(static_cast<ULONG>(wanted.size() * sizeof(SPropValue)), &block, what); FAILED(sc))
     return sc;
   auto* array = static_cast<LPSPropValue>(block);
+  // A planned MAPI_W_ERRORS_RETURNED comes, as on the platform, with values
+  // that are errors: here all of them.
+  const Fault* warning = PlannedWarning();
+  const bool allErrors = warning != nullptr && warning->status == MAPI_W_ERRORS_RETURNED;
   HRESULT result = S_OK;
   for (size_t i = 0; i < wanted.size(); ++i) {
-    if (!Fill(wanted[i], array[i], block)) {
+    if (allErrors) {
+      SetErrorValue(array[i], wanted[i], warning->valueError);
+      result = MAPI_W_ERRORS_RETURNED;
+    } else if (!Fill(wanted[i], array[i], block)) {
       SetErrorValue(array[i], wanted[i], MAPI_E_NOT_FOUND);
       result = MAPI_W_ERRORS_RETURNED;
     }
@@ -218,13 +225,15 @@ using emulation::UnderFault;
 
 SCODE MAPIAllocateBuffer(ULONG cbSize, LPVOID* lppBuffer) {
   *lppBuffer = nullptr;
-  return emulation::UnderFault("MAPIAllocateBuffer", [&] {
+  return emulation::UnderFault("MAPIAllocateBuffer", emulation::Describe("%u bytes", cbSize), [&] {
     return AllocateBlock(cbSize, lppBuffer, "of " + std::to_string(cbSize) + " bytes from MAPIAllocateBuffer");
   });
 }
 
 SCODE MAPIAllocateMore(ULONG cbSize, LPVOID lpObject, LPVOID* lppBuffer) {
-  return emulation::AllocateMore(cbSize, lpObject, lppBuffer);
+  *lppBuffer = nullptr;
+  return emulation::UnderFault("MAPIAllocateMore", emulation::Describe("%u bytes", cbSize),
+                               [&] { return emulation::AllocateMore(cbSize, lpObject, lppBuffer); });
 }
 
 ULONG MAPIFreeBuffer(LPVOID lpBuffer) {

@@ -4,9 +4,10 @@
 #include <cstring>
 
 #include "platform/emulation/mapi/mapi_memory.h"
+#include "platform/emulation/mapi/unserved.h"
 #include "platform/emulation/runtime/object.h"
-#include "platform/emulation/sdk.h"
 #include "platform/emulation/runtime/world.h"
+#include "platform/emulation/sdk.h"
 #include "platform/exchange.h"
 
 namespace emulation {
@@ -33,13 +34,6 @@ std::optional<std::string> ReadEntryId(const MAPIUID& provider, ULONG size, cons
 
 namespace {
 
-template <typename Interface>
-HRESULT Hand(Interface* object, void** out) {
-  object->AddRef();
-  *out = object;
-  return S_OK;
-}
-
 PropertyBag EntryProperties(const AddressEntry& entry) {
   PropertyBag bag;
   if (entry.displayName) bag.SetString(PR_DISPLAY_NAME_A, *entry.displayName);
@@ -49,6 +43,36 @@ PropertyBag EntryProperties(const AddressEntry& entry) {
   if (entry.proxyAddresses) bag.SetStrings(PR_EMS_AB_PROXY_ADDRESSES_A, *entry.proxyAddresses);
   bag.SetBinary(PR_ENTRYID, MakeEntryId(kAddressBookProvider, entry.key));
   return bag;
+}
+
+// The recipients of an address list as the journal shows them: each
+// entry's values, tag and value.
+std::string Recipients(const ADRLIST* list) {
+  if (list == nullptr) return "null";
+  std::string text = "[";
+  for (ULONG i = 0; i < list->cEntries; ++i) {
+    const ADRENTRY& entry = list->aEntries[i];
+    text += i == 0 ? "[" : ", [";
+    for (ULONG k = 0; k < entry.cValues; ++k) {
+      const SPropValue& value = entry.rgPropVals[k];
+      text += Describe(k == 0 ? "0x%08X" : ", 0x%08X", value.ulPropTag);
+      switch (PROP_TYPE(value.ulPropTag)) {
+        case PT_LONG:
+          text += Describe(" = %d", value.Value.l);
+          break;
+        case PT_BINARY:
+          text += Describe(" (%u bytes)", value.Value.bin.cb);
+          break;
+        case PT_STRING8:
+          text += std::string(" \"") + (value.Value.lpszA ? value.Value.lpszA : "") + "\"";
+          break;
+        default:
+          break;
+      }
+    }
+    text += "]";
+  }
+  return text + "]";
 }
 
 std::string StoreKey(size_t profileIndex, size_t storeIndex) {
@@ -63,29 +87,33 @@ PropertyBag StoreProperties(const StoreDefinition& store, const std::string& key
   return bag;
 }
 
-class Table final : public IMAPITable, public ObjectBase {
+// The table methods serve HrQueryAllRows, inside the platform: they are
+// checked but neither journalled nor fault points of their own.
+class Table final : public ObjectBase, public UnservedTable<IMAPITable> {
  public:
-  Table(std::string what, std::vector<PropertyBag> rows) : ObjectBase(std::move(what)), rows_(std::move(rows)) {}
-  EMULATED_REFERENCE_COUNT
+  Table(std::string what, std::vector<PropertyBag> rows)
+      : ObjectBase(std::move(what)), UnservedTable<IMAPITable>("IMAPITable"), rows_(std::move(rows)) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
-    if (riid == IID_IUnknown || riid == IID_IMAPITable) return Hand(static_cast<IMAPITable*>(this), ppvObject);
-    return *ppvObject = nullptr, E_NOINTERFACE;
+  IUnknown* FaceFor(REFIID riid) override {
+    return riid == IID_IUnknown || riid == IID_IMAPITable ? static_cast<IMAPITable*>(this) : nullptr;
   }
 
   HRESULT STDMETHODCALLTYPE SetColumns(LPSPropTagArray lpPropTagArray, ULONG) override {
+    if (const HRESULT usable = Unserved("IMAPITable::SetColumns", S_OK); FAILED(usable)) return usable;
     if (lpPropTagArray == nullptr) return MAPI_E_INVALID_PARAMETER;
     columns_.assign(lpPropTagArray->aulPropTag, lpPropTagArray->aulPropTag + lpPropTagArray->cValues);
     return S_OK;
   }
 
   HRESULT STDMETHODCALLTYPE GetRowCount(ULONG, ULONG* lpulCount) override {
+    if (const HRESULT usable = Unserved("IMAPITable::GetRowCount", S_OK); FAILED(usable)) return usable;
     *lpulCount = static_cast<ULONG>(rows_.size());
     return S_OK;
   }
 
   HRESULT STDMETHODCALLTYPE QueryRows(LONG lRowCount, ULONG, LPSRowSet* lppRows) override {
     *lppRows = nullptr;
+    if (const HRESULT usable = Unserved("IMAPITable::QueryRows", S_OK); FAILED(usable)) return usable;
     if (lRowCount < 0) return MAPI_E_NO_SUPPORT;
     const size_t count = std::min(rows_.size() - cursor_, static_cast<size_t>(lRowCount));
     void* block = nullptr;
@@ -121,23 +149,24 @@ class Table final : public IMAPITable, public ObjectBase {
   size_t cursor_ = 0;
 };
 
-class MailUser final : public IMailUser, public ObjectBase {
+class MailUser final : public ObjectBase, public UnservedMapiProp<IMailUser> {
  public:
   explicit MailUser(const AddressEntry& entry)
-      : ObjectBase("IMailUser (address-book entry \"" + entry.key + "\")"), properties_(EntryProperties(entry)) {}
-  EMULATED_REFERENCE_COUNT
+      : ObjectBase("address-book entry \"" + entry.key + "\""),
+        UnservedMapiProp<IMailUser>("IMailUser"),
+        properties_(EntryProperties(entry)) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
-    if (riid == IID_IUnknown || riid == IID_IMAPIProp || riid == IID_IMailUser)
-      return Hand(static_cast<IMailUser*>(this), ppvObject);
-    return *ppvObject = nullptr, E_NOINTERFACE;
+  IUnknown* FaceFor(REFIID riid) override {
+    return riid == IID_IUnknown || riid == IID_IMAPIProp || riid == IID_IMailUser ? static_cast<IMailUser*>(this)
+                                                                                  : nullptr;
   }
 
-  HRESULT STDMETHODCALLTYPE GetProps(LPSPropTagArray lpPropTagArray, ULONG, ULONG* lpcValues,
+  HRESULT STDMETHODCALLTYPE GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags, ULONG* lpcValues,
                                      LPSPropValue* lppPropArray) override {
     *lpcValues = 0;
     *lppPropArray = nullptr;
-    return UnderFault("IMailUser::GetProps", [&]() -> HRESULT {
+    const std::string arguments = TagList(lpPropTagArray) + Describe(", 0x%X", ulFlags);
+    return Guarded("IMailUser::GetProps", arguments, [&]() -> HRESULT {
       return properties_.GetProps(lpPropTagArray, lpcValues, lppPropArray, "values from IMailUser::GetProps");
     });
   }
@@ -146,35 +175,24 @@ class MailUser final : public IMailUser, public ObjectBase {
   PropertyBag properties_;
 };
 
-class AddressBook final : public IAddrBook, public ObjectBase {
+class AddressBook final : public ObjectBase, public UnservedAddrBook<IAddrBook> {
  public:
   explicit AddressBook(std::shared_ptr<const Organisation> organisation)
-      : ObjectBase("IAddrBook"), organisation_(std::move(organisation)) {}
-  EMULATED_REFERENCE_COUNT
+      : ObjectBase("address book"), UnservedAddrBook<IAddrBook>("IAddrBook"), organisation_(std::move(organisation)) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
-    if (riid == IID_IUnknown || riid == IID_IMAPIProp || riid == IID_IAddrBook)
-      return Hand(static_cast<IAddrBook*>(this), ppvObject);
-    return *ppvObject = nullptr, E_NOINTERFACE;
-  }
-
-  HRESULT STDMETHODCALLTYPE GetProps(LPSPropTagArray, ULONG, ULONG* lpcValues, LPSPropValue* lppPropArray) override {
-    *lpcValues = 0;
-    *lppPropArray = nullptr;
-    return MAPI_E_NO_SUPPORT;
+  IUnknown* FaceFor(REFIID riid) override {
+    return riid == IID_IUnknown || riid == IID_IMAPIProp || riid == IID_IAddrBook ? static_cast<IAddrBook*>(this)
+                                                                                  : nullptr;
   }
 
   HRESULT STDMETHODCALLTYPE OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags,
                                       ULONG* lpulObjType, LPUNKNOWN* lppUnk) override {
     *lppUnk = nullptr;
     const std::string arguments = NameOf(lpInterface) + Describe(", 0x%X", ulFlags);
-    return UnderFault("IAddrBook::OpenEntry", arguments, [&]() -> HRESULT {
+    return Guarded("IAddrBook::OpenEntry", arguments, [&]() -> HRESULT {
       const AddressEntry* entry = nullptr;
       if (const HRESULT hr = Find(cbEntryID, lpEntryID, &entry); FAILED(hr)) return hr;
-      auto* user = new MailUser(*entry);
-      const HRESULT hr =
-          user->QueryInterface(lpInterface != nullptr ? *lpInterface : IID_IMailUser, reinterpret_cast<void**>(lppUnk));
-      user->Release();
+      const HRESULT hr = (new MailUser(*entry))->HandOver(lpInterface, IID_IMailUser, reinterpret_cast<void**>(lppUnk));
       if (SUCCEEDED(hr) && lpulObjType != nullptr) *lpulObjType = MAPI_MAILUSER;
       return hr;
     });
@@ -184,8 +202,9 @@ class AddressBook final : public IAddrBook, public ObjectBase {
   // followed by the other values it already had.
   HRESULT STDMETHODCALLTYPE PrepareRecips(ULONG ulFlags, LPSPropTagArray lpPropTagArray,
                                           LPADRLIST lpRecipList) override {
-    const std::string arguments = Describe("0x%X, ", ulFlags) + TagList(lpPropTagArray);
-    return UnderFault("IAddrBook::PrepareRecips", arguments, [&]() -> HRESULT {
+    const std::string arguments =
+        Describe("0x%X, ", ulFlags) + TagList(lpPropTagArray) + ", " + Recipients(lpRecipList);
+    return Guarded("IAddrBook::PrepareRecips", arguments, [&]() -> HRESULT {
       if (lpRecipList == nullptr) return MAPI_E_INVALID_PARAMETER;
       const ULONG asked = lpPropTagArray != nullptr ? lpPropTagArray->cValues : 0;
       for (ULONG i = 0; i < lpRecipList->cEntries; ++i) {
@@ -241,72 +260,49 @@ class AddressBook final : public IAddrBook, public ObjectBase {
   std::shared_ptr<const Organisation> organisation_;
 };
 
-class MessageStore final : public IMsgStore, public IExchangeManageStore, public ObjectBase {
+class MessageStore final : public ObjectBase,
+                           public UnservedMsgStore<IMsgStore>,
+                           public UnservedManageStore<IExchangeManageStore> {
  public:
   MessageStore(const StoreDefinition& store, const std::string& key)
-      : ObjectBase("IMsgStore (" + key + ")"), store_(store), properties_(StoreProperties(store, key)) {}
-  EMULATED_REFERENCE_COUNT
+      : ObjectBase("store " + key),
+        UnservedMsgStore<IMsgStore>("IMsgStore"),
+        UnservedManageStore<IExchangeManageStore>("IExchangeManageStore"),
+        store_(store),
+        properties_(StoreProperties(store, key)) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
-    *ppvObject = nullptr;
-    return UnderFault("IMsgStore::QueryInterface", NameOf(&riid), [&] { return Interface(riid, ppvObject); });
-  }
-
-  // QueryInterface as the emulation itself asks it: no fault, no trace.
-  HRESULT Interface(REFIID riid, void** ppvObject) {
-    *ppvObject = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IMAPIProp || riid == IID_IMsgStore)
-      return Hand(static_cast<IMsgStore*>(this), ppvObject);
+  IUnknown* FaceFor(REFIID riid) override {
+    if (riid == IID_IUnknown || riid == IID_IMAPIProp || riid == IID_IMsgStore) return static_cast<IMsgStore*>(this);
     // Only a store of an Exchange server can be managed.
-    if (riid == IID_IExchangeManageStore && store_.exchange)
-      return Hand(static_cast<IExchangeManageStore*>(this), ppvObject);
-    return E_NOINTERFACE;
+    if (riid == IID_IExchangeManageStore && store_.exchange) return static_cast<IExchangeManageStore*>(this);
+    return nullptr;
   }
-
-  HRESULT STDMETHODCALLTYPE GetProps(LPSPropTagArray lpPropTagArray, ULONG, ULONG* lpcValues,
-                                     LPSPropValue* lppPropArray) override {
-    return properties_.GetProps(lpPropTagArray, lpcValues, lppPropArray, "values from IMsgStore::GetProps");
-  }
-
-  HRESULT STDMETHODCALLTYPE CreateStoreEntryID(LPSTR, LPSTR, ULONG, ULONG* lpcbEntryID,
-                                               LPENTRYID* lppEntryID) override {
-    *lpcbEntryID = 0;
-    *lppEntryID = nullptr;
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT STDMETHODCALLTYPE EntryIDFromSourceKey(ULONG, BYTE*, ULONG, BYTE*, ULONG*, LPENTRYID*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT STDMETHODCALLTYPE GetRights(ULONG, LPENTRYID, ULONG, LPENTRYID, ULONG*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE GetMailboxTable(LPSTR, LPMAPITABLE*, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE GetPublicFolderTable(LPSTR, LPMAPITABLE*, ULONG) override { return MAPI_E_NO_SUPPORT; }
 
  private:
   StoreDefinition store_;
-  PropertyBag properties_;
+  PropertyBag properties_;  // what a stores-table row shows of it
 };
 
-class Session final : public IMAPISession, public ObjectBase {
+class Session final : public ObjectBase, public UnservedSession<IMAPISession> {
  public:
   Session(std::shared_ptr<const Organisation> organisation, size_t profileIndex)
-      : ObjectBase("IMAPISession (profile \"" + organisation->profiles[profileIndex].name + "\")"),
+      : ObjectBase("session of profile \"" + organisation->profiles[profileIndex].name + "\""),
+        UnservedSession<IMAPISession>("IMAPISession"),
         organisation_(std::move(organisation)),
         profileIndex_(profileIndex) {}
-  EMULATED_REFERENCE_COUNT
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
-    if (riid == IID_IUnknown || riid == IID_IMAPISession) return Hand(static_cast<IMAPISession*>(this), ppvObject);
-    return *ppvObject = nullptr, E_NOINTERFACE;
+  IUnknown* FaceFor(REFIID riid) override {
+    return riid == IID_IUnknown || riid == IID_IMAPISession ? static_cast<IMAPISession*>(this) : nullptr;
   }
 
   HRESULT STDMETHODCALLTYPE GetMsgStoresTable(ULONG ulFlags, LPMAPITABLE* lppTable) override {
     *lppTable = nullptr;
-    return UnderFault("IMAPISession::GetMsgStoresTable", Describe("0x%X", ulFlags), [&]() -> HRESULT {
+    return Guarded("IMAPISession::GetMsgStoresTable", Describe("0x%X", ulFlags), [&]() -> HRESULT {
       std::vector<PropertyBag> rows;
       for (size_t i = 0; i < Profile().stores.size(); ++i)
         rows.push_back(StoreProperties(Profile().stores[i], StoreKey(profileIndex_, i)));
-      *lppTable = new Table("IMAPITable (message stores)", std::move(rows));
-      return S_OK;
+      return (new Table("message-stores table", std::move(rows)))
+          ->HandOver(nullptr, IID_IMAPITable, reinterpret_cast<void**>(lppTable));
     });
   }
 
@@ -315,16 +311,13 @@ class Session final : public IMAPISession, public ObjectBase {
     *lppMDB = nullptr;
     const std::string arguments =
         Describe("0x%lX, ", static_cast<unsigned long>(ulUIParam)) + NameOf(lpInterface) + Describe(", 0x%X", ulFlags);
-    return UnderFault("IMAPISession::OpenMsgStore", arguments, [&]() -> HRESULT {
+    return Guarded("IMAPISession::OpenMsgStore", arguments, [&]() -> HRESULT {
       const auto key = ReadEntryId(kStoreProvider, cbEntryID, lpEntryID);
       if (!key) return MAPI_E_INVALID_ENTRYID;
       for (size_t i = 0; i < Profile().stores.size(); ++i) {
         if (StoreKey(profileIndex_, i) != *key) continue;
-        auto* store = new MessageStore(Profile().stores[i], *key);
-        const HRESULT hr =
-            store->Interface(lpInterface != nullptr ? *lpInterface : IID_IMsgStore, reinterpret_cast<void**>(lppMDB));
-        store->Release();
-        return hr;
+        return (new MessageStore(Profile().stores[i], *key))
+            ->HandOver(lpInterface, IID_IMsgStore, reinterpret_cast<void**>(lppMDB));
       }
       return MAPI_E_NOT_FOUND;
     });
@@ -335,19 +328,16 @@ class Session final : public IMAPISession, public ObjectBase {
     *lppAdrBook = nullptr;
     const std::string arguments =
         Describe("0x%lX, ", static_cast<unsigned long>(ulUIParam)) + NameOf(lpInterface) + Describe(", 0x%X", ulFlags);
-    return UnderFault("IMAPISession::OpenAddressBook", arguments, [&]() -> HRESULT {
-      auto* book = new AddressBook(organisation_);
-      const HRESULT hr = book->QueryInterface(lpInterface != nullptr ? *lpInterface : IID_IAddrBook,
-                                              reinterpret_cast<void**>(lppAdrBook));
-      book->Release();
-      return hr;
+    return Guarded("IMAPISession::OpenAddressBook", arguments, [&]() -> HRESULT {
+      return (new AddressBook(organisation_))
+          ->HandOver(lpInterface, IID_IAddrBook, reinterpret_cast<void**>(lppAdrBook));
     });
   }
 
   HRESULT STDMETHODCALLTYPE QueryIdentity(ULONG* lpcbEntryID, LPENTRYID* lppEntryID) override {
     *lpcbEntryID = 0;
     *lppEntryID = nullptr;
-    return UnderFault("IMAPISession::QueryIdentity", [&]() -> HRESULT {
+    return Guarded("IMAPISession::QueryIdentity", {}, [&]() -> HRESULT {
       const std::vector<BYTE> entryId = MakeEntryId(kAddressBookProvider, Profile().identity);
       void* block = nullptr;
       if (const SCODE sc =
@@ -370,8 +360,9 @@ class Session final : public IMAPISession, public ObjectBase {
 
 }  // namespace
 
-IMAPISession* CreateSession(std::shared_ptr<const Organisation> organisation, size_t profileIndex) {
-  return new Session(std::move(organisation), profileIndex);
+HRESULT CreateSession(std::shared_ptr<const Organisation> organisation, size_t profileIndex, IMAPISession** session) {
+  return (new Session(std::move(organisation), profileIndex))
+      ->HandOver(nullptr, IID_IMAPISession, reinterpret_cast<void**>(session));
 }
 
 }  // namespace emulation

@@ -21,7 +21,8 @@ std::optional<std::string> ReadEntryId(const MAPIUID& provider, ULONG size, cons
 extern const MAPIUID kAddressBookProvider;
 extern const MAPIUID kStoreProvider;
 
-// A new session on one profile of the organisation, holding one reference.
-IMAPISession* CreateSession(std::shared_ptr<const Organisation> organisation, size_t profileIndex);
+// A new session on one profile of the organisation, handed out with one
+// reference.
+HRESULT CreateSession(std::shared_ptr<const Organisation> organisation, size_t profileIndex, IMAPISession** session);
 
 }  // namespace emulation

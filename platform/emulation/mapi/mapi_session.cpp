@@ -8,10 +8,10 @@
 #include <sstream>
 
 #include "platform/emulation/control.h"
-#include "platform/emulation/runtime/ledger.h"
 #include "platform/emulation/mapi/mapi_objects.h"
-#include "platform/emulation/sdk.h"
+#include "platform/emulation/runtime/ledger.h"
 #include "platform/emulation/runtime/world.h"
+#include "platform/emulation/sdk.h"
 
 namespace emulation {
 
@@ -21,7 +21,6 @@ constexpr const char* kOrganisationVariable = "CALDROSE_ORGANISATION";
 
 std::string overrideText;
 std::string overrideName;
-int initializeCount = 0;
 
 struct Source {
   std::string name;
@@ -113,7 +112,7 @@ HRESULT MAPIInitialize(LPVOID lpMapiInit) {
   static const bool reportRegistered = std::atexit(emulation::ReportLedgerAtExit) == 0;
   (void)reportRegistered;
   emulation::World& world = TheWorld();
-  if (emulation::initializeCount == 0) {
+  if (world.initializeCount == 0) {
     // A broken organisation is a broken platform installation.
     try {
       const emulation::Source source = emulation::ReadSource();
@@ -133,20 +132,22 @@ HRESULT MAPIInitialize(LPVOID lpMapiInit) {
       init == nullptr ? "null" : emulation::Describe("version %u, flags 0x%X", init->ulVersion, init->ulFlags);
   const HRESULT status = emulation::UnderFault("MAPIInitialize", arguments, [] { return S_OK; });
   if (FAILED(status)) {
-    if (emulation::initializeCount == 0) world.organisation.reset();
+    if (world.initializeCount == 0) world.organisation.reset();
     return status;
   }
   world.comInitialized = true;
-  ++emulation::initializeCount;
+  ++world.initializeCount;
   return status;
 }
 
 void MAPIUninitialize() {
-  if (emulation::initializeCount == 0) return;
-  if (--emulation::initializeCount > 0) return;
+  emulation::World& world = TheWorld();
+  emulation::Ledger::Instance().RecordCall("MAPIUninitialize", "");
+  if (world.initializeCount == 0) return;
+  if (--world.initializeCount > 0) return;
   // COM goes down with MAPI, and with it the thread's error object.
   SetErrorInfo(0, nullptr);
-  TheWorld().comInitialized = false;
+  world.comInitialized = false;
 }
 
 HRESULT MAPILogonEx(ULONG_PTR ulUIParam, LPSTR lpszProfileName, LPSTR lpszPassword, ULONG ulFlags,
@@ -156,8 +157,9 @@ HRESULT MAPILogonEx(ULONG_PTR ulUIParam, LPSTR lpszProfileName, LPSTR lpszPasswo
       emulation::Describe("0x%lX, %s, %s, 0x%X", static_cast<unsigned long>(ulUIParam),
                           lpszProfileName ? "profile" : "null", lpszPassword ? "password" : "null", ulFlags);
   return emulation::UnderFault("MAPILogonEx", arguments, [&]() -> HRESULT {
-    const auto& organisation = TheWorld().organisation;
-    if (emulation::initializeCount == 0 || !organisation) return MAPI_E_NOT_INITIALIZED;
+    const emulation::World& world = TheWorld();
+    const auto& organisation = world.organisation;
+    if (world.initializeCount == 0 || !organisation) return MAPI_E_NOT_INITIALIZED;
     if (organisation->profiles.empty()) return MAPI_E_LOGON_FAILED;
 
     std::optional<size_t> profile;
@@ -171,7 +173,6 @@ HRESULT MAPILogonEx(ULONG_PTR ulUIParam, LPSTR lpszProfileName, LPSTR lpszPasswo
     } else {
       profile = emulation::DefaultProfile(*organisation);
     }
-    *lppSession = emulation::CreateSession(organisation, *profile);
-    return S_OK;
+    return emulation::CreateSession(organisation, *profile, lppSession);
   });
 }

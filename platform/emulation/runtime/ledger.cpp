@@ -5,9 +5,7 @@
 
 namespace emulation {
 
-namespace {
-
-const char* KindName(Resource kind) {
+const char* ResourceName(Resource kind) {
   switch (kind) {
     case Resource::Interface:
       return "interface";
@@ -25,52 +23,73 @@ const char* KindName(Resource kind) {
   return "resource";
 }
 
-}  // namespace
+Event Call(std::string operation, std::string arguments) {
+  return {Event::Kind::Call, std::move(operation), std::move(arguments)};
+}
+
+Event Released(std::string operation, std::string what) {
+  return {Event::Kind::Release, std::move(operation), std::move(what)};
+}
+
+std::ostream& operator<<(std::ostream& out, const Event& event) {
+  if (event.kind == Event::Kind::Call) return out << event.operation << "(" << event.detail << ")";
+  return out << event.operation << " " << event.detail;
+}
 
 Ledger& Ledger::Instance() {
-  static Ledger ledger;
-  return ledger;
+  static auto* ledger = new Ledger();  // outlives every static
+  return *ledger;
 }
 
 void Ledger::Acquire(Resource kind, const void* item, std::string what) {
-  live_.push_back({kind, item, std::move(what), nextSerial_++});
+  live_.push_back({kind, item, std::move(what)});
 }
 
 bool Ledger::Release(Resource kind, const void* item, const char* operation) {
   const auto found =
       std::find_if(live_.begin(), live_.end(), [&](const Entry& e) { return e.kind == kind && e.item == item; });
   if (found != live_.end()) {
-    history_.push_back(std::string(operation) + " " + KindName(kind) + " " + found->what);
+    RecordRelease(operation, std::string(ResourceName(kind)) + " " + found->what);
     live_.erase(found);
     return true;
   }
   char line[160];
-  snprintf(line, sizeof line, "%s of something not held (%s at %p)", operation, KindName(kind), item);
-  violations_.emplace_back(line);
-  fprintf(stderr, "emulated platform: ledger: %s\n", line);
+  snprintf(line, sizeof line, "%s of something not held (%s at %p)", operation, ResourceName(kind), item);
+  Violation(line);
   return false;
 }
 
-bool Ledger::Holds(Resource kind, const void* item) const {
-  return std::any_of(live_.begin(), live_.end(), [&](const Entry& e) { return e.kind == kind && e.item == item; });
+bool Ledger::Holds(Resource kind, const void* item) const { return !WhatOf(kind, item).empty(); }
+
+std::string Ledger::WhatOf(Resource kind, const void* item) const {
+  for (const Entry& e : live_)
+    if (e.kind == kind && e.item == item) return e.what.empty() ? "?" : e.what;
+  return {};
+}
+
+void Ledger::RecordCall(std::string operation, std::string arguments) {
+  journal_.push_back(Call(std::move(operation), std::move(arguments)));
+}
+
+void Ledger::RecordRelease(std::string operation, std::string what) {
+  journal_.push_back(Released(std::move(operation), std::move(what)));
+}
+
+void Ledger::Violation(std::string description) {
+  fprintf(stderr, "emulated platform: ledger: %s\n", description.c_str());
+  violations_.push_back(std::move(description));
 }
 
 std::vector<std::string> Ledger::Live() const {
   std::vector<std::string> lines;
-  for (const Entry& e : live_) lines.push_back(std::string(KindName(e.kind)) + " " + e.what);
+  for (const Entry& e : live_) lines.push_back(std::string(ResourceName(e.kind)) + " " + e.what);
   return lines;
 }
-
-std::vector<std::string> Ledger::Violations() const { return violations_; }
-
-void Ledger::Note(std::string event) { history_.push_back(std::move(event)); }
-
-std::vector<std::string> Ledger::History() const { return history_; }
 
 void Ledger::Reset() {
   live_.clear();
   violations_.clear();
-  history_.clear();
+  journal_.clear();
 }
 
 }  // namespace emulation

@@ -16,31 +16,82 @@ std::vector<std::unique_ptr<ObjectBase>>& Released() {
 
 }  // namespace
 
-ObjectBase::ObjectBase(std::string what) : what_(std::move(what)) {
-  Ledger::Instance().Acquire(Resource::Interface, this, what_);
+ObjectBase::ObjectBase(std::string what) : what_(std::move(what)) {}
+
+HRESULT ObjectBase::Hand(REFIID riid, void** object) {
+  *object = nullptr;
+  IUnknown* face = FaceFor(riid);
+  if (face == nullptr) return E_NOINTERFACE;
+  face->AddRef();
+  *object = face;
+  return S_OK;
 }
 
-ULONG ObjectBase::AddReference() {
-  if (released_) {
-    Ledger::Instance().Release(Resource::Interface, this, "AddRef");
-    return 0;
+HRESULT ObjectBase::HandOver(const IID* riid, REFIID fallback, void** object) {
+  const HRESULT hr = Hand(riid != nullptr ? *riid : fallback, object);
+  if (FAILED(hr)) {
+    // Never handed out: it goes with the run's released objects.
+    buried_ = true;
+    Released().emplace_back(this);
   }
-  return ++references_;
+  return hr;
 }
 
-ULONG ObjectBase::ReleaseReference() {
-  if (released_) {
-    Ledger::Instance().Release(Resource::Interface, this, "Release");
+HRESULT ObjectBase::QueryInterfaceThrough(const char* interfaceName, REFIID riid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  return Guarded(std::string(interfaceName) + "::QueryInterface", NameOf(&riid), [&] { return Hand(riid, object); });
+}
+
+bool ObjectBase::Held() const {
+  for (const auto& [face, count] : references_)
+    if (count > 0) return true;
+  return false;
+}
+
+bool ObjectBase::CheckUsable(std::string_view operation) {
+  if (!Held() && buried_) {
+    Ledger::Instance().Violation(std::string(operation) + " on " + what_ + " after its last release");
+    return false;
+  }
+  if (!TheWorld().comInitialized) {
+    Ledger::Instance().Violation(std::string(operation) + " on " + what_ + " after MAPIUninitialize");
+    return false;
+  }
+  return true;
+}
+
+ULONG ObjectBase::AddReference(IUnknown* face, const char* interfaceName) {
+  if (!CheckUsable(std::string(interfaceName) + "::AddRef")) return 0;
+  ULONG& count = references_[face];
+  if (count++ == 0)
+    Ledger::Instance().Acquire(Resource::Interface, face, std::string(interfaceName) + " (" + what_ + ")");
+  return count;
+}
+
+ULONG ObjectBase::ReleaseReference(IUnknown* face, const char* interfaceName) {
+  const std::string operation = std::string(interfaceName) + "::Release";
+  if (!CheckUsable(operation)) return 0;
+  const auto found = references_.find(face);
+  if (found == references_.end() || found->second == 0) {
+    Ledger::Instance().Violation(operation + " of an interface not held (" + interfaceName + " of " + what_ + ")");
     return 0;
   }
-  if (--references_ > 0) {
-    Ledger::Instance().Note("Release interface " + what_);
-    return references_;
+  const std::string held = std::string(ResourceName(Resource::Interface)) + " " + interfaceName + " (" + what_ + ")";
+  if (--found->second > 0) {
+    Ledger::Instance().RecordRelease("Release", held);
+    return found->second;
   }
-  released_ = true;
-  Ledger::Instance().Release(Resource::Interface, this, "Release");
-  Released().emplace_back(this);
+  Ledger::Instance().Release(Resource::Interface, face, "Release");
+  if (!Held()) {
+    buried_ = true;
+    Released().emplace_back(this);
+  }
   return 0;
+}
+
+HRESULT ObjectBase::Unserved(std::string_view operation, HRESULT answer) {
+  return CheckUsable(operation) ? answer : E_UNEXPECTED;
 }
 
 void BuryReleasedObjects() { Released().clear(); }

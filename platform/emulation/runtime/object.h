@@ -1,12 +1,21 @@
-// Reference counting shared by every emulated COM object. An object whose
-// last reference is released leaves the ledger but is kept until the run
-// ends, so that a further Release is caught instead of touching freed
-// memory.
+// What every emulated COM object shares: reference counts kept per
+// interface pointer handed out, so that releasing one interface is told
+// apart from releasing another of the same object; and one guard through
+// which every method call passes, which catches calls on an object that is
+// no longer held or made after MAPI (and with it COM) was shut down.
+//
+// An object whose interfaces are all released leaves the ledger but is
+// kept until the run ends, so that a late call is caught instead of
+// touching freed memory.
 #pragma once
 
+#include <map>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "platform/emulation/com/com.h"
+#include "platform/emulation/runtime/world.h"
 
 namespace emulation {
 
@@ -17,22 +26,67 @@ class ObjectBase {
   ObjectBase(const ObjectBase&) = delete;
   ObjectBase& operator=(const ObjectBase&) = delete;
 
- protected:
-  ULONG AddReference();
-  ULONG ReleaseReference();
+  // The interface pointer that answers riid, or null: what QueryInterface
+  // hands out. IUnknown must always give the same pointer.
+  virtual IUnknown* FaceFor(REFIID riid) = 0;
+
+  // QueryInterface as the emulation itself asks it, to hand an object out:
+  // no fault, no journal entry.
+  HRESULT Hand(REFIID riid, void** object);
+  // Hands out the interface asked for (or fallback when none is asked)
+  // and drops the creator's reference: the end of creating an object.
+  HRESULT HandOver(const IID* riid, REFIID fallback, void** object);
+
+  // The face's side of IUnknown.
+  HRESULT QueryInterfaceThrough(const char* interfaceName, REFIID riid, void** object);
+  ULONG AddReference(IUnknown* face, const char* interfaceName);
+  ULONG ReleaseReference(IUnknown* face, const char* interfaceName);
+
+  // The shared guard of every method: the call is checked, journalled and
+  // run under the fault planned for operation (see UnderFault).
+  template <typename Work, typename OnFailure>
+  HRESULT Guarded(std::string_view operation, const std::string& arguments, Work&& work, OnFailure&& onFailure) {
+    if (!CheckUsable(operation)) return E_UNEXPECTED;
+    return UnderFault(operation, arguments, std::forward<Work>(work), std::forward<OnFailure>(onFailure));
+  }
+  template <typename Work>
+  HRESULT Guarded(std::string_view operation, const std::string& arguments, Work&& work) {
+    return Guarded(operation, arguments, std::forward<Work>(work), [](const Fault&) {});
+  }
+  // A method that the emulation does not serve: still checked, no fault
+  // point, and the platform's answer for it.
+  HRESULT Unserved(std::string_view operation, HRESULT answer);
+
+  const std::string& what() const { return what_; }
 
  private:
+  bool Held() const;
+  bool CheckUsable(std::string_view operation);
+
   std::string what_;
-  ULONG references_ = 1;
-  bool released_ = false;
+  // Counts per interface pointer; an entry at zero stays until the run ends.
+  std::map<const IUnknown*, ULONG> references_;
+  bool buried_ = false;
 };
 
-// Frees the objects whose last reference is gone: the end of a run.
+// One interface of an emulated object: its IUnknown, counted per pointer.
+template <class Interface>
+class Face : public Interface {
+ public:
+  explicit Face(const char* name) : name_(name) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
+    return Owner().QueryInterfaceThrough(name_, riid, ppvObject);
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return Owner().AddReference(this, name_); }
+  ULONG STDMETHODCALLTYPE Release() override { return Owner().ReleaseReference(this, name_); }
+
+ private:
+  ObjectBase& Owner() { return *dynamic_cast<ObjectBase*>(this); }
+  const char* name_;
+};
+
+// Frees the objects whose every reference is gone: the end of a run.
 void BuryReleasedObjects();
 
 }  // namespace emulation
-
-// AddRef and Release of an emulated class, for all its interfaces.
-#define EMULATED_REFERENCE_COUNT                                       \
-  ULONG STDMETHODCALLTYPE AddRef() override { return AddReference(); } \
-  ULONG STDMETHODCALLTYPE Release() override { return ReleaseReference(); }

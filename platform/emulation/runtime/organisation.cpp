@@ -5,30 +5,9 @@
 #include <cstdint>
 #include <nlohmann/json.hpp>
 
-namespace emulation {
+#include "platform/emulation/runtime/fault_points.h"
 
-const std::vector<std::string_view> kFaultOperations = {
-    "MAPIInitialize",
-    "MAPILogonEx",
-    "MAPIAllocateBuffer",
-    "ScDupPropset",
-    "HrQueryAllRows",
-    "HrGetOneProp",
-    "IMAPISession::GetMsgStoresTable",
-    "IMAPISession::OpenMsgStore",
-    "IMAPISession::OpenAddressBook",
-    "IMAPISession::QueryIdentity",
-    "IMsgStore::QueryInterface",
-    "IAddrBook::OpenEntry",
-    "IAddrBook::PrepareRecips",
-    "IMailUser::GetProps",
-    "CoCreateInstance",
-    "OleRun",
-    "_Connection::QueryInterface",
-    "Connection15::put_ConnectionTimeout",
-    "Connection15::Open",
-    "Connection15::Close",
-};
+namespace emulation {
 
 const AddressEntry* Organisation::FindEntry(std::string_view key) const {
   for (const AddressEntry& entry : addressBook)
@@ -163,7 +142,7 @@ Fault ReadFault(const Json& json, const std::string& path) {
   Members members(json, path);
   Fault fault;
   fault.operation = members.RequiredString("operation");
-  if (std::find(kFaultOperations.begin(), kFaultOperations.end(), fault.operation) == kFaultOperations.end())
+  if (FindFaultPoint(fault.operation) == nullptr)
     Fail(members.Field("operation"), "no platform operation is named \"" + fault.operation + "\"");
   if (const Json* occurrence = members.Find("occurrence")) {
     if (!occurrence->is_number_unsigned() || occurrence->get<uint64_t>() < 1 ||
@@ -176,6 +155,8 @@ Fault ReadFault(const Json& json, const std::string& path) {
   fault.status = ReadStatus(*status, members.Field("status"));
   fault.source = members.OptionalString("source");
   fault.description = members.OptionalString("description");
+  if (const Json* valueError = members.Find("valueError"))
+    fault.valueError = ReadStatus(*valueError, members.Field("valueError"));
   members.CheckNoOthers();
   return fault;
 }

@@ -46,6 +46,9 @@ struct Fault {
   HRESULT status = 0;
   std::optional<std::string> source;
   std::optional<std::string> description;
+  // With MAPI_W_ERRORS_RETURNED on a property read: the error that every
+  // value read then carries.
+  HRESULT valueError = static_cast<HRESULT>(0x8004010F);  // MAPI_E_NOT_FOUND
 };
 
 struct Organisation {
@@ -65,9 +68,6 @@ class OrganisationError : public std::runtime_error {
 
 // Reads and checks an organisation.
 Organisation ParseOrganisation(std::string_view text);
-
-// The platform operations that faults may name.
-extern const std::vector<std::string_view> kFaultOperations;
 
 // The sample organisation built into the tool.
 extern const char kSampleOrganisation[];

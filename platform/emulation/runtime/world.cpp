@@ -1,13 +1,16 @@
 #include "platform/emulation/runtime/world.h"
 
 #include <cstdarg>
+#include <cstdlib>
 
+#include "platform/emulation/com/classes.h"
 #include "platform/emulation/com/com.h"
 #include "platform/emulation/control.h"
+#include "platform/emulation/runtime/fault_points.h"
 #include "platform/emulation/runtime/ledger.h"
 #include "platform/emulation/runtime/object.h"
-#include "platform/emulation/sdk.h"
 #include "platform/emulation/runtime/unicode.h"
+#include "platform/emulation/sdk.h"
 #include "platform/exchange.h"
 
 namespace emulation {
@@ -24,8 +27,13 @@ World& TheWorld() {
 }
 
 std::optional<Fault> TakeFault(std::string_view operation, const std::string& arguments) {
+  if (FindFaultPoint(operation) == nullptr) {
+    fprintf(stderr, "emulated platform: \"%.*s\" is not a registered fault point\n", static_cast<int>(operation.size()),
+            operation.data());
+    abort();
+  }
   World& world = TheWorld();
-  world.trace.push_back(std::string(operation) + "(" + arguments + ")");
+  Ledger::Instance().RecordCall(std::string(operation), arguments);
   auto count = world.callCounts.find(operation);
   if (count == world.callCounts.end()) count = world.callCounts.emplace(std::string(operation), 0).first;
   const unsigned call = ++count->second;
@@ -40,15 +48,9 @@ void SetFaultErrorInfo(const Fault& fault) {
     SetErrorInfo(0, nullptr);
     return;
   }
-  ICreateErrorInfo* create = nullptr;
-  CreateErrorInfo(&create);
-  if (fault.source) create->SetSource(Utf16FromUtf8(*fault.source).data());
-  if (fault.description) create->SetDescription(Utf16FromUtf8(*fault.description).data());
-  IErrorInfo* info = nullptr;
-  create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info));
+  IErrorInfo* info = NewErrorInfo(fault.source, fault.description);
   SetErrorInfo(0, info);
   info->Release();
-  create->Release();
 }
 
 std::string Describe(const char* format, ...) {
@@ -103,15 +105,18 @@ void UseDialogInput(FILE* input) { dialogInput = input; }
 
 std::vector<std::string> LedgerLive() { return Ledger::Instance().Live(); }
 std::vector<std::string> LedgerViolations() { return Ledger::Instance().Violations(); }
-std::vector<std::string> LedgerHistory() { return Ledger::Instance().History(); }
-std::vector<std::string> CallTrace() { return TheWorld().trace; }
+std::vector<Event> Journal() { return Ledger::Instance().Journal(); }
+
+std::vector<std::string> CallTrace() {
+  std::vector<std::string> calls;
+  for (const Event& event : Ledger::Instance().Journal())
+    if (event.kind == Event::Kind::Call) calls.push_back(event.operation + "(" + event.detail + ")");
+  return calls;
+}
 
 void ResetRun() {
-  World& world = TheWorld();
-  world.organisation.reset();
-  world.comInitialized = false;
-  world.callCounts.clear();
-  world.trace.clear();
+  // What a run leaves behind is dropped unreleased: the ledger forgets it.
+  TheWorld() = World();
   BuryReleasedObjects();
   Ledger::Instance().Reset();
 }

@@ -1,6 +1,7 @@
 // The state of the emulated platform during one run: the organisation it
-// serves, whether COM is up, where the dialogs read their answers, and the
-// calls counted for planned faults.
+// serves, whether MAPI and with it COM are up, the thread's error object,
+// where the dialogs read their answers, and the calls counted for planned
+// faults. ResetRun (control.h) puts all of it back as a new process has it.
 #pragma once
 
 #include <cstdio>
@@ -9,28 +10,32 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "platform/emulation/mapi/mapi.h"
+#include "platform/emulation/com/com.h"
 #include "platform/emulation/runtime/organisation.h"
-#include "platform/emulation/win32/wintypes.h"
+
+struct _SPropTagArray;
 
 namespace emulation {
 
 struct World {
   // Set by MAPIInitialize from the organisation file, null before.
   std::shared_ptr<const Organisation> organisation;
+  int initializeCount = 0;
   bool comInitialized = false;
+  // The calling thread's error object; the emulated platform has one thread.
+  IErrorInfo* threadErrorInfo = nullptr;
   std::map<std::string, unsigned, std::less<>> callCounts;
-  // The platform calls made, with their arguments, in order.
-  std::vector<std::string> trace;
+  // The success status planned for the call in progress, if any.
+  const Fault* plannedWarning = nullptr;
 };
 
 World& TheWorld();
 
-// Counts one call of operation, notes it in the trace with its arguments,
-// and returns the fault planned for it, if any. operation must be one of
-// kFaultOperations.
+// Counts one call of operation, journals it with its arguments, and
+// returns the fault planned for it, if any. operation must be a fault
+// point (fault_points.h): anything else is a fault of the emulation and
+// ends the process.
 std::optional<Fault> TakeFault(std::string_view operation, const std::string& arguments = {});
 
 // Runs one call of operation under the fault planned for it: a failure
@@ -44,9 +49,17 @@ HRESULT UnderFault(std::string_view operation, const std::string& arguments, Wor
     onFailure(*fault);
     return fault->status;
   }
+  World& world = TheWorld();
+  const Fault* outer = world.plannedWarning;
+  world.plannedWarning = fault ? &*fault : nullptr;
   const HRESULT status = work();
+  world.plannedWarning = outer;
   return fault && SUCCEEDED(status) ? fault->status : status;
 }
+
+// The warning planned for the call in progress, so that the call can give
+// the outputs that go with it (MAPI_W_ERRORS_RETURNED: error-typed values).
+inline const Fault* PlannedWarning() { return TheWorld().plannedWarning; }
 
 template <typename Work>
 HRESULT UnderFault(std::string_view operation, const std::string& arguments, Work&& work) {
@@ -58,11 +71,11 @@ HRESULT UnderFault(std::string_view operation, Work&& work) {
   return UnderFault(operation, {}, std::forward<Work>(work));
 }
 
-// Argument texts for the trace.
+// Argument texts for the journal.
 std::string Describe(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string NameOf(const IID* iid);
 std::string Quoted(const WCHAR* text);
-std::string TagList(const SPropTagArray* tags);
+std::string TagList(const _SPropTagArray* tags);
 
 // Makes the calling thread's error object describe a planned fault: one
 // with the fault's source and description, or none when it names neither.
