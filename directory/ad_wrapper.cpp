@@ -28,20 +28,24 @@ IADWrapper::~IADWrapper() {
 
 HRESULT IADWrapper::Open() {
   HRESULT result = E_FAIL;
-  // The empty text serves as both user name and password: empty, not null.
-  BSTR emptyText = SysAllocString(OLESTR(""));
-  BSTR connectionString = SysAllocString(OLESTR("Provider=ADSDSOObject"));
   if (connection != nullptr) {
     connection->Release();
     connection = nullptr;
   }
+  // Both texts are freed on every way out; a failed allocation is caught
+  // below like any other exception of the open.
+  OwnedBstr emptyText;
+  OwnedBstr connectionString;
   try {
+    // The empty text serves as both user name and password: empty, not null.
+    emptyText.Reset(AllocateBstr(OLESTR("")));
     result = CreateRunningInstance(CLSID_Connection, IID__Connection, reinterpret_cast<void**>(&connection));
     if (FAILED(result)) {
       ConsolePrintf("Failed to create AD connection object %I64x\n", WidenStatus(result));
     } else {
       ado::PutConnectionTimeout(connection, kConnectionTimeoutSeconds);
-      result = ado::Open(connection, connectionString, emptyText, emptyText, adConnectUnspecified);
+      connectionString.Reset(AllocateBstr(OLESTR("Provider=ADSDSOObject")));
+      result = ado::Open(connection, connectionString.get(), emptyText.get(), emptyText.get(), adConnectUnspecified);
     }
   } catch (const _com_error& error) {
     PrintComError(kOpenMethod, error);
@@ -51,8 +55,6 @@ HRESULT IADWrapper::Open() {
     result = StatusAfterException(result);
   }
   if (FAILED(result)) Close();
-  SysFreeString(connectionString);
-  SysFreeString(emptyText);
   return result;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/com_support.h"
 
+#include <new>
+
 HRESULT CreateRunningInstance(REFCLSID clsid, REFIID iid, void** object) {
   *object = nullptr;
   IUnknown* unknown = nullptr;
@@ -10,4 +12,10 @@ HRESULT CreateRunningInstance(REFCLSID clsid, REFIID iid, void** object) {
   unknown->Release();
   if (FAILED(hr)) *object = nullptr;
   return hr;
+}
+
+BSTR AllocateBstr(const OLECHAR* text) {
+  BSTR copy = SysAllocString(text);
+  if (copy == nullptr) throw std::bad_alloc();
+  return copy;
 }

@@ -11,3 +11,26 @@ constexpr DWORD kServerContext = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | 
 // On success *object holds one reference to iid. On failure *object is left
 // null and the status of the first step that failed is returned.
 HRESULT CreateRunningInstance(REFCLSID clsid, REFIID iid, void** object);
+
+// One BSTR, owned for the length of a scope and freed with SysFreeString.
+class OwnedBstr {
+ public:
+  OwnedBstr() = default;
+  explicit OwnedBstr(BSTR text) : text_(text) {}
+  OwnedBstr(const OwnedBstr&) = delete;
+  OwnedBstr& operator=(const OwnedBstr&) = delete;
+  ~OwnedBstr() { SysFreeString(text_); }
+
+  BSTR get() const { return text_; }
+  void Reset(BSTR text) {
+    SysFreeString(text_);
+    text_ = text;
+  }
+
+ private:
+  BSTR text_ = nullptr;
+};
+
+// A new BSTR holding text; throws std::bad_alloc when the platform cannot
+// allocate it.
+BSTR AllocateBstr(const OLECHAR* text);

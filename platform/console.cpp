@@ -1,6 +1,7 @@
 #include "platform/console.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/text.h"
 
@@ -90,17 +91,22 @@ std::string Text(const FormatArg& arg, char conversion, const Spec& spec) {
   // "%s" takes narrow text and "%S" wide text, as the narrow printf of the
   // platform reads them.
   std::string body;
-  const bool wide = conversion == 'S';
-  if (wide && arg.kind() == FormatArg::Kind::Wide) {
+  if (conversion == 'S')
     body = arg.wide() == nullptr ? "(null)" : NarrowFromWide(arg.wide(), CP_ACP);
-  } else if (!wide && arg.kind() == FormatArg::Kind::Narrow) {
+  else
     body = arg.narrow() == nullptr ? "(null)" : arg.narrow();
-  } else {
-    body = "(bad argument)";
-  }
   if (spec.precision >= 0 && body.size() > static_cast<size_t>(spec.precision))
     body.resize(static_cast<size_t>(spec.precision));
   return body;
+}
+
+// A format this seam cannot render, or arguments that do not fit it, is a
+// fault in the tool itself: it stops at once, naming the format, rather
+// than print something other than what the format says.
+[[noreturn]] void FormatMisuse(const char* format, const std::string& problem) {
+  fprintf(stderr, "console: format \"%s\": %s\n", format, problem.c_str());
+  fflush(stderr);
+  abort();
 }
 
 int Number(const char*& p) {
@@ -164,23 +170,26 @@ std::string FormatPlatformText(const char* format, std::span<const FormatArg> ar
     const bool known = conversion == 'd' || conversion == 'i' || conversion == 'u' || conversion == 'o' ||
                        conversion == 'x' || conversion == 'X' || conversion == 'c' || conversion == 's' ||
                        conversion == 'S';
-    if (!known || next >= args.size()) {
-      // Not a conversion this seam renders: keep the text as written.
+    if (!known) {
       if (conversion == '\0') --p;
-      out.append(start, p + 1);
-      continue;
+      FormatMisuse(format, "unknown conversion \"" + std::string(start, p + 1) + "\"");
     }
+    if (next >= args.size()) FormatMisuse(format, "more conversions than arguments");
     const FormatArg& arg = args[next++];
+    const FormatArg::Kind wanted = conversion == 's'   ? FormatArg::Kind::Narrow
+                                   : conversion == 'S' ? FormatArg::Kind::Wide
+                                                       : FormatArg::Kind::Integer;
+    if (arg.kind() != wanted)
+      FormatMisuse(format, "argument " + std::to_string(next) + " does not fit \"" + std::string(start, p + 1) + "\"");
     if (conversion == 's' || conversion == 'S') {
       Pad(out, Text(arg, conversion, spec), spec, false);
-    } else if (arg.kind() != FormatArg::Kind::Integer) {
-      Pad(out, "(bad argument)", spec, false);
     } else if (conversion == 'c') {
       Pad(out, std::string(1, static_cast<char>(arg.IntegerAs(1))), spec, false);
     } else {
       Pad(out, Integer(arg, conversion, spec), spec, spec.precision < 0);
     }
   }
+  if (next != args.size()) FormatMisuse(format, "more arguments than conversions");
   return out;
 }
 

@@ -50,9 +50,21 @@ TEST(ConsoleFormat, TextWithoutConversionsStaysAsWritten) {
   EXPECT_EQ(Format("\tSpecifies an optional domain controller name for the LDAP query.\n"),
             "\tSpecifies an optional domain controller name for the LDAP query.\n");
   EXPECT_EQ(Format("100%%"), "100%");
-  // A conversion without its argument is printed as written, not read
-  // from nowhere.
-  EXPECT_EQ(Format("%s and %s", "one"), "one and %s");
+}
+
+// A format the seam cannot render, or arguments that do not fit it, stop
+// the tool with a message naming the format: never a silently different
+// line, never arguments shifted onto the wrong conversions.
+TEST(ConsoleFormatDeathTest, MisuseStopsTheToolNamingTheFormat) {
+  EXPECT_DEATH(Format("%p", 1), "console: format \"%p\": unknown conversion \"%p\"");
+  EXPECT_DEATH(Format("%ws then %s", OLESTR("w"), "n"), "format \"%ws then %s\": unknown conversion \"%w\"");
+  EXPECT_DEATH(Format("%*d", 3, 4), "unknown conversion \"%\\*\"");
+  EXPECT_DEATH(Format("%s and %s", "one"), "format \"%s and %s\": more conversions than arguments");
+  EXPECT_DEATH(Format("%s", "one", "two"), "more arguments than conversions");
+  EXPECT_DEATH(Format("%s", 5), "argument 1 does not fit \"%s\"");
+  EXPECT_DEATH(Format("%S", "narrow"), "argument 1 does not fit \"%S\"");
+  EXPECT_DEATH(Format("%08lx", "text"), "argument 1 does not fit \"%08lx\"");
+  EXPECT_DEATH(Format("trailing %"), "unknown conversion \"%\"");
 }
 
 TEST(ConsoleFormat, WidthsAndFlags) {

@@ -18,16 +18,16 @@ TEST(StartupCalls, AreMadeInOrderWithThePlatformsFlags) {
       "IMAPISession::OpenMsgStore(0x0, null, 0x4)",
       "IMsgStore::QueryInterface(IExchangeManageStore)",
       "IMAPISession::OpenAddressBook(0x0, null, 0x0)",
-      // The empty text for the credentials, and the connection string.
-      "SysAllocString(0 characters)",
-      "SysAllocString(21 characters)",
-      // The directory connection: created for IUnknown in context 7, run,
-      // asked for _Connection; a 30-second timeout, then the open with
+      // The empty text for the credentials, then the directory connection:
+      // created for IUnknown in context 7, run, asked for _Connection; a
+      // 30-second timeout, then the open with the connection string and
       // empty (not null) credentials.
+      "SysAllocString(0 characters)",
       "CoCreateInstance(ADODB.Connection, null, 0x7, IUnknown)",
       "OleRun()",
       "_Connection::QueryInterface(_Connection)",
       "Connection15::put_ConnectionTimeout(30)",
+      "SysAllocString(21 characters)",
       "Connection15::Open(\"Provider=ADSDSOObject\", \"\", \"\", -1)",
       "IMAPISession::QueryIdentity()",
       "IAddrBook::OpenEntry(IMAPIProp, 0x0)",
