@@ -6,7 +6,8 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 cd "$CALDROSE_ROOT"
 
-caldrose_install_missing "${CALDROSE_LINUX_PACKAGES[@]}" "${CALDROSE_WINDOWS_PACKAGES[@]}"
+caldrose_install_missing "${CALDROSE_LINUX_PACKAGES[@]}" "${CALDROSE_CLANG_PACKAGES[@]}" \
+  "${CALDROSE_WINDOWS_PACKAGES[@]}"
 
 results=()
 failures=0
@@ -30,18 +31,24 @@ skip() {
   results+=("skipped  $1 (needs: $2)")
 }
 
-linux_build() { cmake --preset linux && cmake --build --preset linux; }
-linux_tests() { ctest --preset linux --output-on-failure; }
+# preset_build PRESET and preset_tests PRESET: one Linux configuration.
+preset_build() { cmake --preset "$1" && cmake --build --preset "$1"; }
+preset_tests() { ctest --preset "$1" --output-on-failure; }
 windows_build() { cmake --preset windows && cmake --build --preset windows; }
 wine_check() { bash tests/wine/check.sh build/windows/caldrose.exe; }
 
 # A failed stage skips the stages that need it and lets the others run, so
 # that one run reports everything that is broken.
-if stage "Linux build" linux_build; then
-  stage "Linux tests (ctest)" linux_tests || true
-else
-  skip "Linux tests (ctest)" "Linux build"
-fi
+# The Debug build with g++ (the presets' own), then Release with g++ and
+# Debug with clang++: every one builds with warnings as errors and passes
+# the tests.
+for preset in linux linux-release linux-clang; do
+  if stage "Linux build ($preset)" preset_build "$preset"; then
+    stage "Linux tests ($preset, ctest)" preset_tests "$preset" || true
+  else
+    skip "Linux tests ($preset, ctest)" "Linux build ($preset)"
+  fi
+done
 if stage "Windows cross-build" windows_build; then
   stage "Windows build under Wine" wine_check || true
 else

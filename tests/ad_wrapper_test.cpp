@@ -42,26 +42,6 @@ TEST_F(AdWrapper, AFailedCreationLeavesNoConnection) {
   EXPECT_FALSE(directory.HasConnection());
 }
 
-TEST_F(AdWrapper, AConnectionThatCannotBeClosedIsReleasedByTheDestructor) {
-  Start(R"({"directory": {"adsiProvider": false}})");
-  testing::internal::CaptureStdout();
-  {
-    IADWrapper directory(nullptr);
-    EXPECT_EQ(directory.Open(), E_FAIL);
-    EXPECT_TRUE(directory.HasConnection());
-    directory.Close();
-    EXPECT_TRUE(directory.HasConnection());
-  }
-  const std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(out.rfind("IADWrapper::Open: COM Error 0x800A0E7A", 0), 0u) << out;
-  // Open's own close, the explicit one and the destructor's.
-  size_t closes = 0;
-  for (size_t at = out.find("Exception caught for IADWrapper::Close\n"); at != std::string::npos;
-       at = out.find("Exception caught for IADWrapper::Close\n", at + 1))
-    ++closes;
-  EXPECT_EQ(closes, 3u);
-}
-
 TEST(AdWrapperWithoutCom, CannotCreateItsConnection) {
   // COM is set up by MAPI's initialisation; before it nothing is created.
   testing::internal::CaptureStdout();

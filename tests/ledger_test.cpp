@@ -8,6 +8,7 @@
 
 #include "in_process.h"
 #include "messaging/logon.h"
+#include "platform/emulation/com/classes.h"
 #include "platform/emulation/control.h"
 #include "platform/emulation/mapi/mapi_memory.h"
 
@@ -133,6 +134,26 @@ TEST_F(Ledger, CountsEachInterfaceOfAnObjectOnItsOwn) {
   EXPECT_EQ(emulation::LedgerLive(), std::vector<std::string>{"interface IExchangeManageStore (store profile/0/1)"});
   ASSERT_EQ(emulation::LedgerViolations().size(), 1u);
   EXPECT_NE(emulation::LedgerViolations()[0].find("IMsgStore::Release of an interface not held"), std::string::npos);
+}
+
+// Whatever one in-process run leaves (MAPI still up, an error object on
+// the thread, counted calls), the next starts as in a new process.
+TEST_F(Ledger, ARunAfterAResetStartsAsInANewProcess) {
+  std::string other = OperatorOrganisationText();
+  other.replace(other.find("Mailbox - Test Operator"), 23, "Mailbox - Someone Else");
+  const std::string expected = RunInProcess(other, "\n");
+  const auto expectedJournal = emulation::Journal();
+  emulation::ResetRun();
+
+  StartEmulatedPlatform(OperatorOrganisationText());
+  SetErrorInfo(0, emulation::NewErrorInfo("left", "behind"));
+  emulation::ResetRun();
+
+  EXPECT_EQ(RunInProcess(other, "\n"), expected);
+  EXPECT_NE(expected.find("Opening Default Message Store Mailbox - Someone Else\n"), std::string::npos);
+  EXPECT_EQ(emulation::Journal(), expectedJournal);
+  EXPECT_EQ(emulation::LedgerLive(), std::vector<std::string>{});
+  EXPECT_EQ(emulation::LedgerViolations(), std::vector<std::string>{});
 }
 
 TEST_F(Ledger, CatchesASecondRelease) {

@@ -8,6 +8,8 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "platform/emulation/runtime/fault_points.h"
+
 namespace {
 
 std::string ErrorOf(const char* text) {
@@ -64,11 +66,26 @@ TEST(Organisation, StatusesAreReadAsThePlatformsThirtyTwoBits) {
   EXPECT_EQ(organisation.faults[2].occurrence, 3u);
 }
 
-TEST(Organisation, TheDocumentedSampleIsTheBuiltInOne) {
+std::string OrganisationDoc() {
   std::ifstream file(std::string(CALDROSE_TEST_DATA) + "/../../docs/organisation.md");
   std::stringstream text;
   text << file.rdbuf();
-  const std::string doc = text.str();
+  return text.str();
+}
+
+TEST(Organisation, TheDocumentedOperationsAreTheRegisteredFaultPoints) {
+  const std::string doc = OrganisationDoc();
+  std::istringstream lines(doc.substr(doc.find("### Operations")));
+  std::vector<std::string> documented;
+  for (std::string line; std::getline(lines, line) && (documented.empty() || !line.empty());)
+    if (line.rfind("- `", 0) == 0) documented.push_back(line.substr(3, line.size() - 4));
+  std::vector<std::string> registered;
+  for (const emulation::FaultPoint& point : emulation::FaultPoints()) registered.emplace_back(point.operation);
+  EXPECT_EQ(documented, registered);
+}
+
+TEST(Organisation, TheDocumentedSampleIsTheBuiltInOne) {
+  const std::string doc = OrganisationDoc();
   const std::string heading = "## The sample organisation";
   const size_t start = doc.find("```json", doc.find(heading));
   ASSERT_NE(start, std::string::npos);

@@ -183,12 +183,15 @@ HRESULT SetErrorInfo(ULONG, IErrorInfo* perrinfo) {
   return S_OK;
 }
 
-HRESULT GetErrorInfo(ULONG, IErrorInfo** pperrinfo) {
-  // Taking the error object clears it from the thread.
-  IErrorInfo*& held = emulation::TheWorld().threadErrorInfo;
-  *pperrinfo = held;
-  held = nullptr;
-  return *pperrinfo != nullptr ? S_OK : S_FALSE;
+HRESULT GetErrorInfo(ULONG dwReserved, IErrorInfo** pperrinfo) {
+  *pperrinfo = nullptr;
+  return emulation::UnderFault("GetErrorInfo", emulation::Describe("%u", dwReserved), [&]() -> HRESULT {
+    // Taking the error object clears it from the thread.
+    IErrorInfo*& held = emulation::TheWorld().threadErrorInfo;
+    *pperrinfo = held;
+    held = nullptr;
+    return *pperrinfo != nullptr ? S_OK : S_FALSE;
+  });
 }
 
 HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, CLSID* lpclsid) {

@@ -9,7 +9,9 @@ namespace emulation {
 
 namespace {
 
-std::vector<std::unique_ptr<ObjectBase>>& Released() {
+// Every object handed out during the run, released or not: they are freed
+// together when the run ends.
+std::vector<std::unique_ptr<ObjectBase>>& Objects() {
   static auto* objects = new std::vector<std::unique_ptr<ObjectBase>>();  // outlives every static
   return *objects;
 }
@@ -28,12 +30,9 @@ HRESULT ObjectBase::Hand(REFIID riid, void** object) {
 }
 
 HRESULT ObjectBase::HandOver(const IID* riid, REFIID fallback, void** object) {
+  Objects().emplace_back(this);
   const HRESULT hr = Hand(riid != nullptr ? *riid : fallback, object);
-  if (FAILED(hr)) {
-    // Never handed out: it goes with the run's released objects.
-    buried_ = true;
-    Released().emplace_back(this);
-  }
+  if (FAILED(hr)) buried_ = true;  // never handed out
   return hr;
 }
 
@@ -83,10 +82,7 @@ ULONG ObjectBase::ReleaseReference(IUnknown* face, const char* interfaceName) {
     return found->second;
   }
   Ledger::Instance().Release(Resource::Interface, face, "Release");
-  if (!Held()) {
-    buried_ = true;
-    Released().emplace_back(this);
-  }
+  if (!Held()) buried_ = true;
   return 0;
 }
 
@@ -94,6 +90,6 @@ HRESULT ObjectBase::Unserved(std::string_view operation, HRESULT answer) {
   return CheckUsable(operation) ? answer : E_UNEXPECTED;
 }
 
-void BuryReleasedObjects() { Released().clear(); }
+void FreeAllObjects() { Objects().clear(); }
 
 }  // namespace emulation

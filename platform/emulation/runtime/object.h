@@ -6,7 +6,8 @@
 //
 // An object whose interfaces are all released leaves the ledger but is
 // kept until the run ends, so that a late call is caught instead of
-// touching freed memory.
+// touching freed memory. Every object comes into being through HandOver,
+// and the end of the run (ResetRun) frees them all.
 #pragma once
 
 #include <map>
@@ -33,8 +34,8 @@ class ObjectBase {
   // QueryInterface as the emulation itself asks it, to hand an object out:
   // no fault, no journal entry.
   HRESULT Hand(REFIID riid, void** object);
-  // Hands out the interface asked for (or fallback when none is asked)
-  // and drops the creator's reference: the end of creating an object.
+  // Hands out the interface asked for (or fallback when none is asked) of
+  // an object just made with new: the run owns it from here.
   HRESULT HandOver(const IID* riid, REFIID fallback, void** object);
 
   // The face's side of IUnknown.
@@ -86,7 +87,7 @@ class Face : public Interface {
   const char* name_;
 };
 
-// Frees the objects whose every reference is gone: the end of a run.
-void BuryReleasedObjects();
+// Frees every object of the run, held or not: the end of a run.
+void FreeAllObjects();
 
 }  // namespace emulation

@@ -117,7 +117,7 @@ std::vector<std::string> CallTrace() {
 void ResetRun() {
   // What a run leaves behind is dropped unreleased: the ledger forgets it.
   TheWorld() = World();
-  BuryReleasedObjects();
+  FreeAllObjects();
   Ledger::Instance().Reset();
 }
 

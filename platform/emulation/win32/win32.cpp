@@ -6,6 +6,7 @@
 
 #include "platform/emulation/runtime/ledger.h"
 #include "platform/emulation/runtime/unicode.h"
+#include "platform/emulation/runtime/world.h"
 
 namespace {
 
@@ -131,20 +132,30 @@ int CopyConverted(const std::basic_string<Char>& converted, Char* target, int ta
 
 }  // namespace
 
-DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID, DWORD dwMessageId, DWORD, LPSTR lpBuffer, DWORD nSize, va_list*) {
-  if ((dwFlags & FORMAT_MESSAGE_FROM_SYSTEM) == 0) return 0;
-  const char* text = FindSystemMessage(dwMessageId);
-  if (text == nullptr) return 0;
-  const DWORD length = static_cast<DWORD>(strlen(text));
-  if ((dwFlags & FORMAT_MESSAGE_ALLOCATE_BUFFER) != 0) {
-    auto* copy = static_cast<LPSTR>(LocalAlloc(LMEM_FIXED, length + 1));
-    if (copy == nullptr) return 0;
-    memcpy(copy, text, length + 1);
-    *reinterpret_cast<LPSTR*>(lpBuffer) = copy;
-    return length;
-  }
-  if (lpBuffer == nullptr || nSize <= length) return 0;
-  memcpy(lpBuffer, text, length + 1);
+DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID, DWORD dwMessageId, DWORD dwLanguageId, LPSTR lpBuffer, DWORD nSize,
+                            va_list*) {
+  const bool allocate = (dwFlags & FORMAT_MESSAGE_ALLOCATE_BUFFER) != 0;
+  if (allocate) *reinterpret_cast<LPSTR*>(lpBuffer) = nullptr;
+  DWORD length = 0;
+  // A planned failure: no text, as for a status the table does not know.
+  emulation::UnderFault("FormatMessageA", emulation::Describe("0x%X, 0x%08X, 0x%X", dwFlags, dwMessageId, dwLanguageId),
+                        [&]() -> HRESULT {
+                          if ((dwFlags & FORMAT_MESSAGE_FROM_SYSTEM) == 0) return E_INVALIDARG;
+                          const char* text = FindSystemMessage(dwMessageId);
+                          if (text == nullptr) return static_cast<HRESULT>(0x8007013D);  // ERROR_MR_MID_NOT_FOUND
+                          const DWORD size = static_cast<DWORD>(strlen(text));
+                          if (allocate) {
+                            auto* copy = static_cast<LPSTR>(LocalAlloc(LMEM_FIXED, size + 1));
+                            if (copy == nullptr) return E_OUTOFMEMORY;
+                            memcpy(copy, text, size + 1);
+                            *reinterpret_cast<LPSTR*>(lpBuffer) = copy;
+                          } else {
+                            if (lpBuffer == nullptr || nSize <= size) return E_INVALIDARG;
+                            memcpy(lpBuffer, text, size + 1);
+                          }
+                          length = size;
+                          return S_OK;
+                        });
   return length;
 }
 
