@@ -33,7 +33,11 @@ skip() {
 
 # preset_build PRESET and preset_tests PRESET: one Linux configuration.
 preset_build() { cmake --preset "$1" && cmake --build --preset "$1"; }
-preset_tests() { ctest --preset "$1" --output-on-failure; }
+preset_tests() {
+  ctest --preset "$1" --output-on-failure || return 1
+  # The fault sweep's figure: how many platform calls it failed and warned.
+  "build/$1/caldrose_tests" --gtest_filter='FaultSweep.*' | grep '^fault sweep:'
+}
 windows_build() { cmake --preset windows && cmake --build --preset windows; }
 wine_check() { bash tests/wine/check.sh build/windows/caldrose.exe; }
 
