@@ -1,17 +1,5 @@
 #include "directory/ado_calls.h"
 
-void RaiseOnFailure(HRESULT status, IUnknown* object, REFIID declaringInterface) {
-  if (SUCCEEDED(status)) return;
-  IErrorInfo* errorInfo = nullptr;
-  ISupportErrorInfo* support = nullptr;
-  if (SUCCEEDED(object->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void**>(&support)))) {
-    const HRESULT supported = support->InterfaceSupportsErrorInfo(declaringInterface);
-    support->Release();
-    if (supported == S_OK && GetErrorInfo(0, &errorInfo) != S_OK) errorInfo = nullptr;
-  }
-  throw _com_error(status, errorInfo);  // takes over the reference
-}
-
 namespace ado {
 
 void PutConnectionTimeout(Connection15* connection, LONG seconds) {

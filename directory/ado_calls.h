@@ -3,11 +3,8 @@
 // supports error information for the method's declaring interface.
 #pragma once
 
+#include "platform/com_support.h"
 #include "platform/sdk.h"
-
-// Raises a _com_error for a failed status of a method declared by
-// declaringInterface, called on object.
-void RaiseOnFailure(HRESULT status, IUnknown* object, REFIID declaringInterface);
 
 namespace ado {
 

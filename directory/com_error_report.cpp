@@ -3,23 +3,11 @@
 #include <optional>
 #include <string>
 
+#include "platform/com_support.h"
 #include "platform/console.h"
 #include "platform/text.h"
 
 namespace {
-
-// One text of the error object, converted with the system ANSI code page;
-// none when the error carries no object or the object gives no text.
-std::optional<std::string> ErrorObjectText(const _com_error& error, HRESULT (IErrorInfo::*getter)(BSTR*)) {
-  IErrorInfo* info = error.ErrorInfo();  // a new reference
-  if (info == nullptr) return std::nullopt;
-  BSTR text = nullptr;
-  std::optional<std::string> result;
-  if (SUCCEEDED((info->*getter)(&text)) && text != nullptr) result = NarrowFromWide(text, CP_ACP);
-  SysFreeString(text);
-  info->Release();
-  return result;
-}
 
 const char* OrNull(const std::optional<std::string>& text) { return text ? text->c_str() : nullptr; }
 

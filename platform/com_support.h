@@ -3,6 +3,9 @@
 // object, then ask it for the wanted interface.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "platform/sdk.h"
 
 // CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER
@@ -34,3 +37,15 @@ class OwnedBstr {
 // A new BSTR holding text; throws std::bad_alloc when the platform cannot
 // allocate it.
 BSTR AllocateBstr(const OLECHAR* text);
+
+// Raises a _com_error for a failed status of a method declared by
+// declaringInterface, called on object, as the platform's COM support does:
+// with the thread's error object attached when the object supports error
+// information for that interface.
+void RaiseOnFailure(HRESULT status, IUnknown* object, REFIID declaringInterface);
+
+// One text of a COM error's error object (IErrorInfo::GetSource or
+// GetDescription), converted with the system ANSI code page; none when the
+// error carries no object or the object gives no text.
+std::optional<std::string> ErrorObjectText(const _com_error& error,
+                                           HRESULT (STDMETHODCALLTYPE IErrorInfo::*getter)(BSTR*));
