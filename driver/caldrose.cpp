@@ -1,7 +1,11 @@
 #include "driver/caldrose.h"
 
+#include "cdo/cdo_probe.h"
 #include "driver/run_state.h"
 #include "messaging/logon.h"
+#include "messaging/mailbox_access.h"
+#include "messaging/picker.h"
+#include "messaging/smtp_address.h"
 #include "platform/console.h"
 
 namespace {
@@ -29,6 +33,27 @@ void PrintUsage() {
 
 }  // namespace
 
+void TestMailbox(RunState& state, const SPropValue* row) {
+  const char* displayName = row[kDisplayNameValue].Value.lpszA;
+  ProbeMailboxAccess(state.mapiSession, state.manageStore, row);
+  if (TestCdoLogon(row[kMailboxDnValue].Value.lpszA, row[kHomeMdbValue].Value.lpszA, displayName))
+    ConsolePrintf("%s: CDO test completed successfully\n", displayName);
+  else
+    ConsolePrintf("%s: CDO test failed\n", displayName);
+
+  delete[] state.smtpAddress;
+  state.smtpAddress = nullptr;
+  const SBinary& entryId = row[kEntryIdValue].Value.bin;
+  HRESULT hr = ResolveSmtpAddress(state.addressBook, entryId.cb, entryId.lpb, "SMTP", &state.smtpAddress);
+  // The address book may have lost its session on the way: one more try.
+  if (hr == MAPI_E_END_OF_SESSION)
+    hr = ResolveSmtpAddress(state.addressBook, entryId.cb, entryId.lpb, "SMTP", &state.smtpAddress);
+  if (hr != S_OK) {
+    ConsolePrintf("%s: Failed to resolve the SMTP address (%08lx)\n", displayName, hr);
+    return;
+  }
+}
+
 int RunCaldrose(int argc, char** argv) {
   PrintBanner();
   if (argc >= 3) {
@@ -41,8 +66,15 @@ int RunCaldrose(int argc, char** argv) {
   state.directory = std::make_unique<IADWrapper>(state.domainController);
 
   if (LogonAndIdentifyOperator(state)) {
-    // The operator's directory lookup, the picker and the mailbox loop
-    // follow the start-up here.
+    const HRESULT picked = SelectMailboxes(state.addressBook, state.pickedMailboxes);
+    if (FAILED(picked)) {
+      ConsolePrintf("Failed to load user properties for address list (%08lx)\n", picked);
+    } else {
+      for (const PickedMailbox row : state.pickedMailboxes) {
+        ConsolePrintf("\n");
+        if (HasPickedMailboxTags(row)) TestMailbox(state, row);
+      }
+    }
   }
 
   ReleaseRunState(state);

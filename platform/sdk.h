@@ -8,4 +8,5 @@
 #include "platform/emulation/sdk.h"
 #endif
 
+#include "platform/cdo.h"
 #include "platform/exchange.h"

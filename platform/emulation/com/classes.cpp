@@ -3,13 +3,24 @@
 #include <string_view>
 
 #include "platform/emulation/ado/ado.h"
+#include "platform/emulation/cdo/cdo.h"
+#include "platform/emulation/runtime/world.h"
 
 namespace emulation {
 
 namespace {
 
+bool Always() { return true; }
+
+// CDO is installed unless the organisation leaves it out.
+bool CdoRegistered() {
+  const auto& organisation = TheWorld().organisation;
+  return organisation == nullptr || organisation->cdo.registered;
+}
+
 const ClassEntry kClasses[] = {
-    {&CLSID_Connection, u"ADODB.Connection", &CreateAdoConnection},
+    {&CLSID_Connection, u"ADODB.Connection", &CreateAdoConnection, &Always},
+    {&CLSID_CdoSession, u"MAPI.Session", &CreateCdoSession, &CdoRegistered},
 };
 
 // ProgIDs compare without regard to case, as the registry does.
@@ -26,14 +37,14 @@ bool SameProgId(std::u16string_view left, std::u16string_view right) {
 
 const ClassEntry* FindClass(REFCLSID clsid) {
   for (const ClassEntry& entry : kClasses)
-    if (*entry.clsid == clsid) return &entry;
+    if (*entry.clsid == clsid && entry.registered()) return &entry;
   return nullptr;
 }
 
 const ClassEntry* FindClassByProgId(const char16_t* progId) {
   if (progId == nullptr) return nullptr;
   for (const ClassEntry& entry : kClasses)
-    if (SameProgId(entry.progId, progId)) return &entry;
+    if (SameProgId(entry.progId, progId) && entry.registered()) return &entry;
   return nullptr;
 }
 

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/emulation/com/com.h"
 
@@ -13,12 +14,18 @@ struct ClassEntry {
   const char16_t* progId;
   // A new object, asked for an interface.
   HRESULT (*create)(REFIID riid, void** object);
+  // Whether the class is registered in this run's organisation.
+  bool (*registered)();
 };
 
 const ClassEntry* FindClass(REFCLSID clsid);
 const ClassEntry* FindClassByProgId(const char16_t* progId);
 
 HRESULT CreateAdoConnection(REFIID riid, void** object);
+
+// A new BSTR for the emulation's own objects to hand out: no fault point,
+// no journal entry.
+BSTR NewString(std::u16string_view text);
 
 // A new error object with these texts (a missing one is never set), held
 // by the caller: what a failing platform object leaves for GetErrorInfo.

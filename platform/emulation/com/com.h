@@ -146,8 +146,16 @@ STDAPI_(BSTR) SysAllocStringLen(const OLECHAR* strIn, UINT ui);
 STDAPI_(void) SysFreeString(BSTR bstrString);
 STDAPI_(UINT) SysStringLen(BSTR pbstr);
 
+#define DISPATCH_METHOD 0x1
+#define DISPATCH_PROPERTYGET 0x2
+#define DISPATCH_PROPERTYPUT 0x4
+#define DISPATCH_PROPERTYPUTREF 0x8
+#define DISPID_UNKNOWN (-1)
+
 STDAPI_(void) VariantInit(VARIANTARG* pvarg);
 STDAPI VariantClear(VARIANTARG* pvarg);
+STDAPI VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc);
+STDAPI VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags, VARTYPE vt);
 
 STDAPI GetErrorInfo(ULONG dwReserved, IErrorInfo** pperrinfo);
 STDAPI SetErrorInfo(ULONG dwReserved, IErrorInfo* perrinfo);

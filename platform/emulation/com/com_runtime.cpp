@@ -90,6 +90,51 @@ HRESULT VariantClear(VARIANTARG* pvarg) {
   return S_OK;
 }
 
+HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc) {
+  VariantClear(pvargDest);
+  VARIANT copy = *pvargSrc;
+  if ((copy.vt & VT_BYREF) == 0) {
+    if (copy.vt == VT_BSTR && copy.bstrVal != nullptr) {
+      copy.bstrVal = AllocateString(copy.bstrVal, SysStringLen(copy.bstrVal));
+      if (copy.bstrVal == nullptr) return E_OUTOFMEMORY;
+    } else if ((copy.vt == VT_DISPATCH || copy.vt == VT_UNKNOWN) && copy.punkVal != nullptr) {
+      copy.punkVal->AddRef();
+    }
+  }
+  *pvargDest = copy;
+  return S_OK;
+}
+
+// The conversions the tool may ask for: between dispatch and unknown
+// values, and between numbers and text.
+HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags, VARTYPE vt) {
+  const std::string arguments = emulation::Describe("%u to %u, 0x%X", pvarSrc->vt, vt, wFlags);
+  return emulation::UnderFault("VariantChangeType", arguments, [&]() -> HRESULT {
+    VARIANT result;
+    VariantInit(&result);
+    if (pvarSrc->vt == vt) {
+      if (const HRESULT hr = VariantCopy(&result, pvarSrc); FAILED(hr)) return hr;
+    } else if ((pvarSrc->vt == VT_DISPATCH || pvarSrc->vt == VT_UNKNOWN) && (vt == VT_DISPATCH || vt == VT_UNKNOWN)) {
+      if (pvarSrc->punkVal == nullptr) return DISP_E_TYPEMISMATCH;
+      const IID& wanted = vt == VT_DISPATCH ? IID_IDispatch : IID_IUnknown;
+      if (const HRESULT hr = pvarSrc->punkVal->QueryInterface(wanted, reinterpret_cast<void**>(&result.punkVal));
+          FAILED(hr))
+        return DISP_E_TYPEMISMATCH;
+      result.vt = vt;
+    } else if (pvarSrc->vt == VT_I4 && vt == VT_BSTR) {
+      const std::u16string text = emulation::Utf16FromUtf8(std::to_string(pvarSrc->lVal));
+      result.bstrVal = AllocateString(text.data(), static_cast<UINT>(text.size()));
+      if (result.bstrVal == nullptr) return E_OUTOFMEMORY;
+      result.vt = VT_BSTR;
+    } else {
+      return DISP_E_TYPEMISMATCH;
+    }
+    VariantClear(pvargDest);
+    *pvargDest = result;
+    return S_OK;
+  });
+}
+
 namespace {
 
 // An error object as CreateErrorInfo makes it. A text never set answers
@@ -158,6 +203,8 @@ class ErrorObject final : public emulation::ObjectBase,
 }  // namespace
 
 namespace emulation {
+
+BSTR NewString(std::u16string_view text) { return AllocateString(text.data(), static_cast<UINT>(text.size())); }
 
 IErrorInfo* NewErrorInfo(const std::optional<std::string>& source, const std::optional<std::string>& description) {
   auto* object = new ErrorObject();

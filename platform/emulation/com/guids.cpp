@@ -1,4 +1,5 @@
 // The GUIDs of the emulated platform, with the platform's values.
+#include "platform/emulation/cdo/cdo.h"
 #include "platform/emulation/sdk.h"
 
 namespace {
@@ -27,6 +28,10 @@ const IID IID_IMAPIProp = OleGuid(0x00020303);
 const IID IID_IMsgStore = OleGuid(0x00020306);
 const IID IID_IAddrBook = OleGuid(0x00020309);
 const IID IID_IMailUser = OleGuid(0x0002030A);
+// The class ID the emulation registers CDO's "MAPI.Session" under.
+const CLSID CLSID_CdoSession = {0x3FA7DEB3, 0x6438, 0x101B, {0xAC, 0xC1, 0x00, 0xAA, 0x00, 0x42, 0x33, 0x26}};
+const IID IID_IMAPIContainer = OleGuid(0x0002030B);
+const IID IID_IMAPIFolder = OleGuid(0x0002030C);
 
 const CLSID CLSID_Connection = AdoGuid(0x00000514);
 const IID IID_Connection15 = AdoGuid(0x00000515);

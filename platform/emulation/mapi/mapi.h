@@ -26,7 +26,10 @@
 #define MAPI_E_CORRUPT_DATA MAKE_MAPI_E(0x11B)
 #define MAPI_E_END_OF_SESSION MAKE_MAPI_E(0x200)
 #define MAPI_E_UNKNOWN_ENTRYID MAKE_MAPI_E(0x201)
+#define MAPI_E_NETWORK_ERROR MAKE_MAPI_E(0x115)
+#define MAPI_E_COLLISION MAKE_MAPI_E(0x604)
 #define MAPI_E_NOT_INITIALIZED MAKE_MAPI_E(0x605)
+#define MAPI_E_HAS_FOLDERS MAKE_MAPI_E(0x609)
 #define MAPI_W_ERRORS_RETURNED MAKE_MAPI_S(0x380)
 
 // Property types and tags.
@@ -64,11 +67,22 @@
 #define MDB_WRITE 0x00000004
 #define MAPI_MODIFY 0x00000001
 #define MAPI_BEST_ACCESS 0x00000010
+#define MDB_TEMPORARY 0x00000020
+#define MDB_NO_MAIL 0x00000080
+#define FOLDER_GENERIC 0x00000001
+#define OPEN_IF_EXISTS 0x00000001
+#define DEL_MESSAGES 0x00000001
+#define DEL_FOLDERS 0x00000004
+#define DIALOG_MODAL 0x00000001
+#define AB_RESOLVE 0x00000020
+#define ADDRESS_ONE 0x00000008
 #define MAPI_TO 1
 
 #define MAPI_STORE 0x00000001
 #define MAPI_ADDRBOOK 0x00000002
+#define MAPI_FOLDER 0x00000003
 #define MAPI_MAILUSER 0x00000006
+#define MAPI_DISTLIST 0x00000008
 
 typedef struct {
   BYTE abFlags[4];
@@ -177,6 +191,8 @@ extern "C" const IID IID_IMAPIProp;
 extern "C" const IID IID_IMsgStore;
 extern "C" const IID IID_IAddrBook;
 extern "C" const IID IID_IMailUser;
+extern "C" const IID IID_IMAPIContainer;
+extern "C" const IID IID_IMAPIFolder;
 
 // Types that whole interfaces name but the emulation does not serve.
 struct IMAPIAdviseSink;

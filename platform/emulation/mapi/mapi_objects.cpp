@@ -37,59 +37,12 @@ std::optional<std::string> ReadEntryId(const MAPIUID& provider, ULONG size, cons
 
 namespace {
 
-PropertyBag EntryProperties(const AddressEntry& entry) {
-  PropertyBag bag;
-  if (entry.displayName) bag.SetString(PR_DISPLAY_NAME_A, *entry.displayName);
-  if (entry.addressType) bag.SetString(PR_ADDRTYPE_A, *entry.addressType);
-  if (entry.emailAddress) bag.SetString(PR_EMAIL_ADDRESS_A, *entry.emailAddress);
-  if (entry.homeMdb) bag.SetString(PR_EMS_AB_HOME_MDB_A, *entry.homeMdb);
-  if (entry.proxyAddresses) bag.SetStrings(PR_EMS_AB_PROXY_ADDRESSES_A, *entry.proxyAddresses);
-  bag.SetBinary(PR_ENTRYID, MakeEntryId(kAddressBookProvider, entry.key));
-  return bag;
-}
-
-// The recipients of an address list as the journal shows them: each
-// entry's values, tag and value.
-std::string Recipients(const ADRLIST* list) {
-  if (list == nullptr) return "null";
-  std::string text = "[";
-  for (ULONG i = 0; i < list->cEntries; ++i) {
-    const ADRENTRY& entry = list->aEntries[i];
-    text += i == 0 ? "[" : ", [";
-    for (ULONG k = 0; k < entry.cValues; ++k) {
-      const SPropValue& value = entry.rgPropVals[k];
-      text += Describe(k == 0 ? "0x%08X" : ", 0x%08X", value.ulPropTag);
-      switch (PROP_TYPE(value.ulPropTag)) {
-        case PT_LONG:
-          text += Describe(" = %d", value.Value.l);
-          break;
-        case PT_BINARY:
-          text += Describe(" (%u bytes)", value.Value.bin.cb);
-          break;
-        case PT_STRING8:
-          text += std::string(" \"") + (value.Value.lpszA ? value.Value.lpszA : "") + "\"";
-          break;
-        default:
-          break;
-      }
-    }
-    text += "]";
-  }
-  return text + "]";
-}
-
 std::string StoreKey(size_t profileIndex, size_t storeIndex) {
   return "profile/" + std::to_string(profileIndex) + "/" + std::to_string(storeIndex);
 }
 
-PropertyBag StoreProperties(const StoreDefinition& store, const std::string& key) {
-  PropertyBag bag;
-  if (store.isDefault) bag.SetBoolean(PR_DEFAULT_STORE, *store.isDefault);
-  bag.SetBinary(PR_ENTRYID, MakeEntryId(kStoreProvider, key));
-  if (store.displayName) bag.SetString(PR_DISPLAY_NAME_A, *store.displayName);
-  return bag;
-}
-
+// The table methods serve HrQueryAllRows, inside the platform: they are
+// checked but neither journalled nor fault points of their own.
 // The table methods serve HrQueryAllRows, inside the platform: they are
 // checked but neither journalled nor fault points of their own.
 class Table final : public ObjectBase, public UnservedTable<IMAPITable> {
@@ -152,140 +105,6 @@ class Table final : public ObjectBase, public UnservedTable<IMAPITable> {
   size_t cursor_ = 0;
 };
 
-class MailUser final : public ObjectBase, public UnservedMapiProp<IMailUser> {
- public:
-  explicit MailUser(const AddressEntry& entry)
-      : ObjectBase("address-book entry \"" + entry.key + "\""),
-        UnservedMapiProp<IMailUser>("IMailUser"),
-        properties_(EntryProperties(entry)) {}
-
-  IUnknown* FaceFor(REFIID riid) override {
-    return riid == IID_IUnknown || riid == IID_IMAPIProp || riid == IID_IMailUser ? static_cast<IMailUser*>(this)
-                                                                                  : nullptr;
-  }
-
-  HRESULT STDMETHODCALLTYPE GetProps(LPSPropTagArray lpPropTagArray, ULONG ulFlags, ULONG* lpcValues,
-                                     LPSPropValue* lppPropArray) override {
-    *lpcValues = 0;
-    *lppPropArray = nullptr;
-    const std::string arguments = TagList(lpPropTagArray) + Describe(", 0x%X", ulFlags);
-    return Guarded("IMailUser::GetProps", arguments, [&]() -> HRESULT {
-      return properties_.GetProps(lpPropTagArray, lpcValues, lppPropArray, "values from IMailUser::GetProps");
-    });
-  }
-
- private:
-  PropertyBag properties_;
-};
-
-class AddressBook final : public ObjectBase, public UnservedAddrBook<IAddrBook> {
- public:
-  explicit AddressBook(std::shared_ptr<const Organisation> organisation)
-      : ObjectBase("address book"), UnservedAddrBook<IAddrBook>("IAddrBook"), organisation_(std::move(organisation)) {}
-
-  IUnknown* FaceFor(REFIID riid) override {
-    return riid == IID_IUnknown || riid == IID_IMAPIProp || riid == IID_IAddrBook ? static_cast<IAddrBook*>(this)
-                                                                                  : nullptr;
-  }
-
-  HRESULT STDMETHODCALLTYPE OpenEntry(ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags,
-                                      ULONG* lpulObjType, LPUNKNOWN* lppUnk) override {
-    *lppUnk = nullptr;
-    const std::string arguments = NameOf(lpInterface) + Describe(", 0x%X", ulFlags);
-    return Guarded("IAddrBook::OpenEntry", arguments, [&]() -> HRESULT {
-      const AddressEntry* entry = nullptr;
-      if (const HRESULT hr = Find(cbEntryID, lpEntryID, &entry); FAILED(hr)) return hr;
-      const HRESULT hr = (new MailUser(*entry))->HandOver(lpInterface, IID_IMailUser, reinterpret_cast<void**>(lppUnk));
-      if (SUCCEEDED(hr) && lpulObjType != nullptr) *lpulObjType = MAPI_MAILUSER;
-      return hr;
-    });
-  }
-
-  // Puts the asked properties of each recipient first, in the asked order,
-  // followed by the other values it already had.
-  HRESULT STDMETHODCALLTYPE PrepareRecips(ULONG ulFlags, LPSPropTagArray lpPropTagArray,
-                                          LPADRLIST lpRecipList) override {
-    const std::string arguments =
-        Describe("0x%X, ", ulFlags) + TagList(lpPropTagArray) + ", " + Recipients(lpRecipList);
-    return Guarded("IAddrBook::PrepareRecips", arguments, [&]() -> HRESULT {
-      if (lpRecipList == nullptr) return MAPI_E_INVALID_PARAMETER;
-      const ULONG asked = lpPropTagArray != nullptr ? lpPropTagArray->cValues : 0;
-      for (ULONG i = 0; i < lpRecipList->cEntries; ++i) {
-        ADRENTRY& recipient = lpRecipList->aEntries[i];
-        const SPropValue* entryId = nullptr;
-        for (ULONG k = 0; k < recipient.cValues; ++k)
-          if (recipient.rgPropVals[k].ulPropTag == PR_ENTRYID) entryId = &recipient.rgPropVals[k];
-        if (entryId == nullptr) return MAPI_E_INVALID_PARAMETER;
-        const AddressEntry* entry = nullptr;
-        if (const HRESULT hr = Find(entryId->Value.bin.cb, reinterpret_cast<LPENTRYID>(entryId->Value.bin.lpb), &entry);
-            FAILED(hr))
-          return hr;
-
-        std::vector<const SPropValue*> kept;
-        for (ULONG k = 0; k < recipient.cValues; ++k) {
-          const ULONG id = PROP_ID(recipient.rgPropVals[k].ulPropTag);
-          const bool isAsked = std::any_of(lpPropTagArray->aulPropTag, lpPropTagArray->aulPropTag + asked,
-                                           [&](ULONG tag) { return PROP_ID(tag) == id; });
-          if (!isAsked) kept.push_back(&recipient.rgPropVals[k]);
-        }
-        const ULONG total = asked + static_cast<ULONG>(kept.size());
-        void* block = nullptr;
-        if (const SCODE sc = AllocateBlock(total * sizeof(SPropValue), &block, "values from IAddrBook::PrepareRecips");
-            FAILED(sc))
-          return sc;
-        auto* values = static_cast<LPSPropValue>(block);
-        const PropertyBag properties = EntryProperties(*entry);
-        for (ULONG k = 0; k < asked; ++k)
-          if (!properties.Fill(lpPropTagArray->aulPropTag[k], values[k], block))
-            SetErrorValue(values[k], lpPropTagArray->aulPropTag[k], MAPI_E_NOT_FOUND);
-        for (size_t k = 0; k < kept.size(); ++k) {
-          if (const SCODE sc = CopyPropValue(*kept[k], values[asked + k], block); FAILED(sc)) {
-            MAPIFreeBuffer(block);
-            return sc;
-          }
-        }
-        MAPIFreeBuffer(recipient.rgPropVals);
-        recipient.rgPropVals = values;
-        recipient.cValues = total;
-      }
-      return S_OK;
-    });
-  }
-
- private:
-  HRESULT Find(ULONG size, LPENTRYID entryId, const AddressEntry** entry) const {
-    const auto key = ReadEntryId(kAddressBookProvider, size, entryId);
-    if (!key) return MAPI_E_UNKNOWN_ENTRYID;
-    *entry = organisation_->FindEntry(*key);
-    return *entry != nullptr ? S_OK : MAPI_E_NOT_FOUND;
-  }
-
-  std::shared_ptr<const Organisation> organisation_;
-};
-
-class MessageStore final : public ObjectBase,
-                           public UnservedMsgStore<IMsgStore>,
-                           public UnservedManageStore<IExchangeManageStore> {
- public:
-  MessageStore(const StoreDefinition& store, const std::string& key)
-      : ObjectBase("store " + key),
-        UnservedMsgStore<IMsgStore>("IMsgStore"),
-        UnservedManageStore<IExchangeManageStore>("IExchangeManageStore"),
-        store_(store),
-        properties_(StoreProperties(store, key)) {}
-
-  IUnknown* FaceFor(REFIID riid) override {
-    if (riid == IID_IUnknown || riid == IID_IMAPIProp || riid == IID_IMsgStore) return static_cast<IMsgStore*>(this);
-    // Only a store of an Exchange server can be managed.
-    if (riid == IID_IExchangeManageStore && store_.exchange) return static_cast<IExchangeManageStore*>(this);
-    return nullptr;
-  }
-
- private:
-  StoreDefinition store_;
-  PropertyBag properties_;  // what a stores-table row shows of it
-};
-
 class Session final : public ObjectBase, public UnservedSession<IMAPISession> {
  public:
   Session(std::shared_ptr<const Organisation> organisation, size_t profileIndex)
@@ -319,9 +138,10 @@ class Session final : public ObjectBase, public UnservedSession<IMAPISession> {
       if (!key) return MAPI_E_INVALID_ENTRYID;
       for (size_t i = 0; i < Profile().stores.size(); ++i) {
         if (StoreKey(profileIndex_, i) != *key) continue;
-        return (new MessageStore(Profile().stores[i], *key))
-            ->HandOver(lpInterface, IID_IMsgStore, reinterpret_cast<void**>(lppMDB));
+        return NewProfileStore(Profile().stores[i], *key, lpInterface, lppMDB);
       }
+      // Another user's mailbox, by an entry ID from CreateStoreEntryID.
+      if (IsMailboxKey(*key)) return OpenMailboxStore(organisation_, Profile().identity, *key, lpInterface, lppMDB);
       return MAPI_E_NOT_FOUND;
     });
   }
@@ -331,10 +151,8 @@ class Session final : public ObjectBase, public UnservedSession<IMAPISession> {
     *lppAdrBook = nullptr;
     const std::string arguments =
         Describe("0x%lX, ", static_cast<unsigned long>(ulUIParam)) + NameOf(lpInterface) + Describe(", 0x%X", ulFlags);
-    return Guarded("IMAPISession::OpenAddressBook", arguments, [&]() -> HRESULT {
-      return (new AddressBook(organisation_))
-          ->HandOver(lpInterface, IID_IAddrBook, reinterpret_cast<void**>(lppAdrBook));
-    });
+    return Guarded("IMAPISession::OpenAddressBook", arguments,
+                   [&]() -> HRESULT { return NewAddressBook(organisation_, lpInterface, lppAdrBook); });
   }
 
   HRESULT STDMETHODCALLTYPE QueryIdentity(ULONG* lpcbEntryID, LPENTRYID* lppEntryID) override {

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "platform/emulation/control.h"
+#include "platform/emulation/mapi/dialogs.h"
 #include "platform/emulation/mapi/mapi_objects.h"
 #include "platform/emulation/runtime/ledger.h"
 #include "platform/emulation/runtime/world.h"
@@ -47,54 +48,6 @@ void ReportLedgerAtExit() {
   if (live.empty()) return;
   fprintf(stderr, "emulated platform: ledger: %zu item(s) still held at exit:\n", live.size());
   for (const std::string& line : live) fprintf(stderr, "  %s\n", line.c_str());
-}
-
-std::optional<std::string> ReadLine(FILE* input) {
-  std::string line;
-  int c = 0;
-  while ((c = fgetc(input)) != EOF && c != '\n') line += static_cast<char>(c);
-  if (c == EOF && line.empty()) return std::nullopt;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
-}
-
-bool SameName(std::string_view left, std::string_view right) {
-  return left.size() == right.size() && strncasecmp(left.data(), right.data(), left.size()) == 0;
-}
-
-size_t DefaultProfile(const Organisation& organisation) {
-  for (size_t i = 0; i < organisation.profiles.size(); ++i)
-    if (organisation.profiles[i].isDefault) return i;
-  return 0;
-}
-
-// The profile dialog: lists the profiles on standard error when the
-// answers come from a terminal, and reads one answer per line: a name, a
-// number, or an empty line for the default profile. The end of the input
-// cancels the dialog.
-std::optional<size_t> ChooseProfile(const Organisation& organisation) {
-  FILE* input = DialogInput();
-  const bool terminal = isatty(fileno(input)) != 0;
-  const size_t fallback = DefaultProfile(organisation);
-  for (;;) {
-    if (terminal) {
-      fprintf(stderr, "Choose Profile\n");
-      for (size_t i = 0; i < organisation.profiles.size(); ++i)
-        fprintf(stderr, "  %zu. %s%s\n", i + 1, organisation.profiles[i].name.c_str(),
-                i == fallback ? " (default)" : "");
-      fprintf(stderr, "Profile name or number (Enter for the default, end of input to cancel): ");
-      fflush(stderr);
-    }
-    const auto answer = ReadLine(input);
-    if (!answer) return std::nullopt;
-    if (answer->empty()) return fallback;
-    char* end = nullptr;
-    const unsigned long number = strtoul(answer->c_str(), &end, 10);
-    if (*end == '\0' && number >= 1 && number <= organisation.profiles.size()) return number - 1;
-    for (size_t i = 0; i < organisation.profiles.size(); ++i)
-      if (SameName(organisation.profiles[i].name, *answer)) return i;
-    fprintf(stderr, "Choose Profile: no profile \"%s\"\n", answer->c_str());
-  }
 }
 
 }  // namespace
@@ -158,7 +111,7 @@ HRESULT MAPILogonEx(ULONG_PTR ulUIParam, LPSTR lpszProfileName, LPSTR lpszPasswo
                           lpszProfileName ? "profile" : "null", lpszPassword ? "password" : "null", ulFlags);
   return emulation::UnderFault("MAPILogonEx", arguments, [&]() -> HRESULT {
     const emulation::World& world = TheWorld();
-    const auto& organisation = world.organisation;
+    const std::shared_ptr<const emulation::Organisation> organisation = world.organisation;
     if (world.initializeCount == 0 || !organisation) return MAPI_E_NOT_INITIALIZED;
     if (organisation->profiles.empty()) return MAPI_E_LOGON_FAILED;
 
@@ -173,6 +126,8 @@ HRESULT MAPILogonEx(ULONG_PTR ulUIParam, LPSTR lpszProfileName, LPSTR lpszPasswo
     } else {
       profile = emulation::DefaultProfile(*organisation);
     }
-    return emulation::CreateSession(organisation, *profile, lppSession);
+    const HRESULT hr = emulation::CreateSession(organisation, *profile, lppSession);
+    if (SUCCEEDED(hr)) TheWorld().operatorKey = organisation->profiles[*profile].identity;
+    return hr;
   });
 }

@@ -32,9 +32,16 @@ constexpr FaultPoint kFaultPoints[] = {
     {"IMAPISession::QueryIdentity", kCallFailed},
     {"IMAPITable::QueryInterface", kNoInterface},
     {"IMsgStore::QueryInterface", kNoInterface},
+    {"IMsgStore::OpenEntry", kCallFailed},
     {"IExchangeManageStore::QueryInterface", kNoInterface},
+    {"IExchangeManageStore::CreateStoreEntryID", kCallFailed},
+    {"IMAPIFolder::QueryInterface", kNoInterface},
+    {"IMAPIFolder::GetProps", kCallFailed},
+    {"IMAPIFolder::CreateFolder", kCallFailed},
+    {"IMAPIFolder::DeleteFolder", kCallFailed},
     {"IAddrBook::QueryInterface", kNoInterface},
     {"IAddrBook::OpenEntry", kCallFailed},
+    {"IAddrBook::Address", kCallFailed},
     {"IAddrBook::PrepareRecips", kCallFailed},
     {"IMailUser::QueryInterface", kNoInterface},
     {"IMailUser::GetProps", kCallFailed},
@@ -46,6 +53,8 @@ constexpr FaultPoint kFaultPoints[] = {
     {"SysAllocString", kNoMemory},
     {"SysAllocStringLen", kNoMemory},
     {"GetErrorInfo", kCallFailed},
+    {"CreateErrorInfo", kNoMemory},
+    {"VariantChangeType", static_cast<HRESULT>(0x80020005)},  // DISP_E_TYPEMISMATCH
     {"IErrorInfo::QueryInterface", kNoInterface},
     {"ICreateErrorInfo::QueryInterface", kNoInterface},
     // ADO
@@ -55,8 +64,16 @@ constexpr FaultPoint kFaultPoints[] = {
     {"Connection15::put_ConnectionTimeout", kAdoClosed},
     {"Connection15::Open", kAdoClosed},
     {"Connection15::Close", kAdoClosed},
+    // CDO 1.21
+    {"Session::Logon", static_cast<HRESULT>(0x80040111)},             // MAPI_E_LOGON_FAILED
+    {"Session::GetDefaultFolder", static_cast<HRESULT>(0x8004010F)},  // MAPI_E_NOT_FOUND
+    {"Session::Logoff", kCallFailed},
+    {"Folder::Name", kCallFailed},
+    {"Session::QueryInterface", kNoInterface},
+    {"Folder::QueryInterface", kNoInterface},
     // Win32
     {"FormatMessageA", kNoSuchObject},
+    {"GetDesktopWindow", kCallFailed},
 };
 
 }  // namespace

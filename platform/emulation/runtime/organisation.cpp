@@ -17,6 +17,39 @@ const AddressEntry* Organisation::FindEntry(std::string_view key) const {
 
 namespace {
 
+bool SameText(std::string_view left, std::string_view right) {
+  return left.size() == right.size() && std::equal(left.begin(), left.end(), right.begin(), [](char a, char b) {
+           return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+         });
+}
+
+}  // namespace
+
+const AddressEntry* Organisation::FindEntryByMailboxDn(std::string_view dn) const {
+  for (const AddressEntry& entry : addressBook)
+    if (entry.emailAddress && entry.homeMdb && SameText(*entry.emailAddress, dn)) return &entry;
+  return nullptr;
+}
+
+const ServerDefinition* Organisation::FindServer(std::string_view name) const {
+  for (const ServerDefinition& server : servers)
+    if (SameText(server.name, name)) return &server;
+  return nullptr;
+}
+
+const ServerDefinition* Organisation::FindServerOf(std::string_view databaseDn,
+                                                   const DatabaseDefinition** database) const {
+  for (const ServerDefinition& server : servers)
+    for (const DatabaseDefinition& candidate : server.databases)
+      if (SameText(candidate.dn, databaseDn)) {
+        if (database != nullptr) *database = &candidate;
+        return &server;
+      }
+  return nullptr;
+}
+
+namespace {
+
 using Json = nlohmann::json;
 
 [[noreturn]] void Fail(const std::string& field, const std::string& problem) {
@@ -119,21 +152,75 @@ ProfileDefinition ReadProfile(const Json& json, const std::string& path) {
   return profile;
 }
 
+std::vector<std::string> ReadStrings(const Json* array, const std::string& field) {
+  std::vector<std::string> strings;
+  if (array == nullptr) return strings;
+  for (size_t i = 0; i < array->size(); ++i) {
+    if (!(*array)[i].is_string()) Fail(Indexed(field, i), "expected a string");
+    strings.push_back((*array)[i].get<std::string>());
+  }
+  return strings;
+}
+
+FolderDefinition ReadFolder(const Json& json, const std::string& path) {
+  Members members(json, path);
+  FolderDefinition folder;
+  folder.name = members.RequiredString("name");
+  if (const Json* subfolders = members.OptionalArray("subfolders"))
+    for (size_t i = 0; i < subfolders->size(); ++i)
+      folder.subfolders.push_back(ReadFolder((*subfolders)[i], Indexed(members.Field("subfolders"), i)));
+  members.CheckNoOthers();
+  return folder;
+}
+
+MailboxDefinition ReadMailbox(const Json& json, const std::string& path) {
+  Members members(json, path);
+  MailboxDefinition mailbox;
+  if (auto name = members.OptionalString("calendarName")) mailbox.calendarName = *name;
+  if (const Json* folders = members.OptionalArray("folders"))
+    for (size_t i = 0; i < folders->size(); ++i)
+      mailbox.folders.push_back(ReadFolder((*folders)[i], Indexed(members.Field("folders"), i)));
+  mailbox.allowsCreate = members.OptionalBool("allowsCreate").value_or(true);
+  mailbox.allowsDelete = members.OptionalBool("allowsDelete").value_or(true);
+  members.CheckNoOthers();
+  return mailbox;
+}
+
+ServerDefinition ReadServer(const Json& json, const std::string& path) {
+  Members members(json, path);
+  ServerDefinition server;
+  server.name = members.RequiredString("name");
+  if (const Json* databases = members.OptionalArray("databases"))
+    for (size_t i = 0; i < databases->size(); ++i) {
+      Members database((*databases)[i], Indexed(members.Field("databases"), i));
+      DatabaseDefinition definition;
+      definition.dn = database.RequiredString("dn");
+      definition.administrators =
+          ReadStrings(database.OptionalArray("administrators"), database.Field("administrators"));
+      database.CheckNoOthers();
+      server.databases.push_back(std::move(definition));
+    }
+  members.CheckNoOthers();
+  return server;
+}
+
 AddressEntry ReadAddressEntry(const Json& json, const std::string& path) {
   Members members(json, path);
   AddressEntry entry;
   entry.key = members.RequiredString("key");
+  if (auto kind = members.OptionalString("kind")) {
+    if (*kind != "mailUser" && *kind != "distributionList")
+      Fail(members.Field("kind"), "expected \"mailUser\" or \"distributionList\"");
+    entry.distributionList = *kind == "distributionList";
+  }
+  entry.stale = members.OptionalBool("stale").value_or(false);
+  if (const Json* mailbox = members.Find("mailbox")) entry.mailbox = ReadMailbox(*mailbox, members.Field("mailbox"));
   entry.displayName = members.OptionalString("displayName");
   entry.addressType = members.OptionalString("addressType");
   entry.emailAddress = members.OptionalString("emailAddress");
   entry.homeMdb = members.OptionalString("homeMdb");
-  if (const Json* proxies = members.OptionalArray("proxyAddresses")) {
-    entry.proxyAddresses.emplace();
-    for (size_t i = 0; i < proxies->size(); ++i) {
-      if (!(*proxies)[i].is_string()) Fail(Indexed(members.Field("proxyAddresses"), i), "expected a string");
-      entry.proxyAddresses->push_back((*proxies)[i].get<std::string>());
-    }
-  }
+  if (const Json* proxies = members.OptionalArray("proxyAddresses"))
+    entry.proxyAddresses = ReadStrings(proxies, members.Field("proxyAddresses"));
   members.CheckNoOthers();
   return entry;
 }
@@ -179,6 +266,14 @@ Organisation ParseOrganisation(std::string_view text) {
   if (const Json* entries = members.OptionalArray("addressBook"))
     for (size_t i = 0; i < entries->size(); ++i)
       organisation.addressBook.push_back(ReadAddressEntry((*entries)[i], Indexed("addressBook", i)));
+  if (const Json* servers = members.OptionalArray("servers"))
+    for (size_t i = 0; i < servers->size(); ++i)
+      organisation.servers.push_back(ReadServer((*servers)[i], Indexed("servers", i)));
+  if (const Json* cdo = members.Find("cdo")) {
+    Members cdoMembers(*cdo, "cdo");
+    organisation.cdo.registered = cdoMembers.OptionalBool("registered").value_or(true);
+    cdoMembers.CheckNoOthers();
+  }
   if (const Json* directory = members.Find("directory")) {
     Members directoryMembers(*directory, "directory");
     organisation.directory.adsiProvider = directoryMembers.OptionalBool("adsiProvider").value_or(true);
@@ -201,6 +296,23 @@ Organisation ParseOrganisation(std::string_view text) {
     for (size_t k = 0; k < i; ++k)
       if (organisation.profiles[k].name == profile.name)
         Fail(Indexed("profiles", i) + ".name", "\"" + profile.name + "\" is used twice");
+  }
+  for (size_t i = 0; i < organisation.servers.size(); ++i) {
+    const ServerDefinition& server = organisation.servers[i];
+    for (size_t k = 0; k < i; ++k)
+      if (SameText(organisation.servers[k].name, server.name))
+        Fail(Indexed("servers", i) + ".name", "\"" + server.name + "\" is used twice");
+    for (size_t d = 0; d < server.databases.size(); ++d) {
+      const std::string field = Indexed(Indexed("servers", i) + ".databases", d);
+      const DatabaseDefinition& database = server.databases[d];
+      const DatabaseDefinition* first = nullptr;
+      organisation.FindServerOf(database.dn, &first);
+      if (first != &database) Fail(field + ".dn", "\"" + database.dn + "\" is used twice");
+      for (size_t a = 0; a < database.administrators.size(); ++a)
+        if (organisation.FindEntry(database.administrators[a]) == nullptr)
+          Fail(Indexed(field + ".administrators", a),
+               "no address-book entry has the key \"" + database.administrators[a] + "\"");
+    }
   }
   return organisation;
 }

@@ -27,13 +27,49 @@ struct ProfileDefinition {
   std::vector<StoreDefinition> stores;
 };
 
+// A folder of a mailbox, with the folders below it.
+struct FolderDefinition {
+  std::string name;
+  std::vector<FolderDefinition> subfolders;
+};
+
+// What a mailbox holds and allows, for an address-book entry that has one.
+struct MailboxDefinition {
+  std::string calendarName = "Calendar";
+  // The folders under the root folder when the run starts.
+  std::vector<FolderDefinition> folders;
+  bool allowsCreate = true;  // false: creating a folder is refused
+  bool allowsDelete = true;  // false: deleting a folder is refused
+};
+
 struct AddressEntry {
   std::string key;
+  // A distribution list is no mail user: it opens as an IMAPIProp only.
+  bool distributionList = false;
+  // Listed by the address book, but its object is gone: opening it fails.
+  bool stale = false;
   std::optional<std::string> displayName;
   std::optional<std::string> addressType;
   std::optional<std::string> emailAddress;
   std::optional<std::string> homeMdb;
   std::optional<std::vector<std::string>> proxyAddresses;
+  MailboxDefinition mailbox;
+};
+
+// A mailbox database, named by its DN (what an entry's homeMdb holds), and
+// who may open its mailboxes with administrative rights.
+struct DatabaseDefinition {
+  std::string dn;
+  std::vector<std::string> administrators;  // address-book keys
+};
+
+struct ServerDefinition {
+  std::string name;
+  std::vector<DatabaseDefinition> databases;
+};
+
+struct CdoDefinition {
+  bool registered = true;  // "MAPI.Session" resolves to a class
 };
 
 struct DirectoryDefinition {
@@ -54,10 +90,19 @@ struct Fault {
 struct Organisation {
   std::vector<ProfileDefinition> profiles;
   std::vector<AddressEntry> addressBook;
+  std::vector<ServerDefinition> servers;
   DirectoryDefinition directory;
+  CdoDefinition cdo;
   std::vector<Fault> faults;
 
   const AddressEntry* FindEntry(std::string_view key) const;
+  // The entry whose own address (its mailbox DN) is dn, ignoring case.
+  const AddressEntry* FindEntryByMailboxDn(std::string_view dn) const;
+  // The server of that name, ignoring case.
+  const ServerDefinition* FindServer(std::string_view name) const;
+  // The server holding the database named by dn (ignoring case), and the
+  // database; null when no server of the organisation has it.
+  const ServerDefinition* FindServerOf(std::string_view databaseDn, const DatabaseDefinition** database) const;
 };
 
 // A broken organisation: which field, and what is wrong with it.

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/emulation/com/com.h"
 #include "platform/emulation/runtime/organisation.h"
@@ -23,9 +24,14 @@ struct World {
   std::shared_ptr<const Organisation> organisation;
   int initializeCount = 0;
   bool comInitialized = false;
+  // The address-book key of the account logged on through MAPI: the
+  // operator, whose rights every later logon is checked against.
+  std::string operatorKey;
   // The calling thread's error object; the emulated platform has one thread.
   IErrorInfo* threadErrorInfo = nullptr;
   std::map<std::string, unsigned, std::less<>> callCounts;
+  // The folders of the mailboxes opened so far, as the run has left them.
+  std::map<std::string, std::vector<FolderDefinition>> mailboxFolders;
   // The success status planned for the call in progress, if any.
   const Fault* plannedWarning = nullptr;
 };

@@ -198,3 +198,14 @@ int WINAPI lstrlenW(LPCWSTR lpString) {
   while (lpString[length] != 0) ++length;
   return length;
 }
+
+HWND WINAPI GetDesktopWindow() {
+  // A planned failure gives no window, as a desktop without one would.
+  static int desktop = 0;
+  HWND window = nullptr;
+  emulation::UnderFault("GetDesktopWindow", {}, [&] {
+    window = reinterpret_cast<HWND>(&desktop);
+    return S_OK;
+  });
+  return window;
+}

@@ -31,4 +31,6 @@ EXTERN_C int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lp
                                         LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar,
                                         BOOL* lpUsedDefaultChar);
 EXTERN_C int WINAPI lstrlenA(LPCSTR lpString);
+// The desktop's window: the parent the dialogs of the emulation ignore.
+EXTERN_C HWND WINAPI GetDesktopWindow();
 EXTERN_C int WINAPI lstrlenW(LPCWSTR lpString);

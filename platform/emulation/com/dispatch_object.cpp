@@ -1,0 +1,58 @@
+#include "platform/emulation/com/dispatch_object.h"
+
+#include "platform/emulation/com/classes.h"
+#include "platform/emulation/runtime/unicode.h"
+
+namespace emulation {
+
+const VARIANT& DispatchArguments::operator[](size_t index) const {
+  static const VARIANT kMissing = [] {
+    VARIANT missing;
+    VariantInit(&missing);
+    missing.vt = VT_ERROR;
+    missing.scode = DISP_E_PARAMNOTFOUND;
+    return missing;
+  }();
+  if (index >= size()) return kMissing;
+  return parameters_->rgvarg[parameters_->cArgs - 1 - index];
+}
+
+std::string DispatchArguments::Describe() const {
+  std::string text;
+  for (size_t i = 0; i < size(); ++i) {
+    const VARIANT& value = (*this)[i];
+    if (i != 0) text += ", ";
+    switch (value.vt) {
+      case VT_BSTR: {
+        std::string narrow = value.bstrVal == nullptr ? "" : Utf8FromUtf16(value.bstrVal);
+        for (size_t at = 0; (at = narrow.find('\n', at)) != std::string::npos; at += 2) narrow.replace(at, 1, "\\n");
+        text += "\"" + narrow + "\"";
+        break;
+      }
+      case VT_BOOL:
+        text += value.boolVal == VARIANT_FALSE ? "false" : "true";
+        break;
+      case VT_I4:
+        text += std::to_string(value.lVal);
+        break;
+      case VT_I2:
+        text += std::to_string(value.iVal);
+        break;
+      default:
+        text += emulation::Describe("type %u", value.vt);
+        break;
+    }
+  }
+  return text;
+}
+
+void ReportException(EXCEPINFO* report, HRESULT code, const std::optional<std::string>& source,
+                     const std::optional<std::string>& description) {
+  if (report == nullptr) return;
+  *report = EXCEPINFO{};
+  report->scode = code;
+  if (source) report->bstrSource = NewString(Utf16FromUtf8(*source));
+  if (description) report->bstrDescription = NewString(Utf16FromUtf8(*description));
+}
+
+}  // namespace emulation
