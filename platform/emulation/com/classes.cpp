@@ -10,6 +10,7 @@ namespace {
 
 const ClassEntry kClasses[] = {
     {&CLSID_Connection, u"ADODB.Connection", &CreateAdoConnection},
+    {&CLSID_Recordset, u"ADODB.Recordset", &CreateAdoRecordset},
 };
 
 // ProgIDs compare without regard to case, as the registry does.

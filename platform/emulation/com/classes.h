@@ -19,6 +19,9 @@ const ClassEntry* FindClass(REFCLSID clsid);
 const ClassEntry* FindClassByProgId(const char16_t* progId);
 
 HRESULT CreateAdoConnection(REFIID riid, void** object);
+HRESULT CreateAdoRecordset(REFIID riid, void** object);
+// Whether object, an IDispatch handed to a recordset, is an open connection.
+bool IsOpenConnection(IUnknown* object);
 
 // A new error object with these texts (a missing one is never set), held
 // by the caller: what a failing platform object leaves for GetErrorInfo.

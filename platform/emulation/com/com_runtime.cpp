@@ -73,7 +73,12 @@ void VariantInit(VARIANTARG* pvarg) {
 }
 
 HRESULT VariantClear(VARIANTARG* pvarg) {
-  if ((pvarg->vt & VT_BYREF) == 0) {
+  if ((pvarg->vt & VT_BYREF) == 0 && (pvarg->vt & VT_ARRAY) != 0) {
+    if (pvarg->parray != nullptr) {
+      const HRESULT hr = SafeArrayDestroy(pvarg->parray);
+      if (FAILED(hr)) return hr;  // a locked array stays in the variant
+    }
+  } else if ((pvarg->vt & VT_BYREF) == 0) {
     switch (pvarg->vt) {
       case VT_BSTR:
         SysFreeString(pvarg->bstrVal);
