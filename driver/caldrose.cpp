@@ -11,6 +11,18 @@ void PrintBanner() {
   ConsolePrintf("%s\n", "Copyright (c) Tamberlyn. All rights reserved.");
 }
 
+// The operator in the directory: failures are printed and the run goes on.
+void LookUpOperator(RunState& state) {
+  HRESULT status = state.directory->GetUserObject(state.smtpAddress, &state.operatorUser);
+  if (FAILED(status)) {
+    ConsolePrintf("GetUserObject failed (%08lx) for %s\n", status, state.smtpAddress);
+    return;
+  }
+  if (state.operatorUser == nullptr) return;
+  status = state.directory->GetAccountNames(state.operatorUser, state.accountNames);
+  if (FAILED(status)) ConsolePrintf("GetAccountNames failed (%08lx) for %s\n", status, state.smtpAddress);
+}
+
 void PrintUsage() {
   ConsolePrintf("Usage: Caldrose [Domain Controller Name]\n");
   ConsolePrintf("\n");
@@ -41,8 +53,8 @@ int RunCaldrose(int argc, char** argv) {
   state.directory = std::make_unique<IADWrapper>(state.domainController);
 
   if (LogonAndIdentifyOperator(state)) {
-    // The operator's directory lookup, the picker and the mailbox loop
-    // follow the start-up here.
+    LookUpOperator(state);
+    // The picker and the mailbox loop follow here.
   }
 
   ReleaseRunState(state);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/emulation/com/classes.h"
+#include "platform/emulation/com/emulated_strings.h"
 #include "platform/emulation/directory/directory.h"
 #include "platform/emulation/runtime/object.h"
 #include "platform/emulation/runtime/unicode.h"
@@ -73,7 +74,7 @@ VARIANT ValueOf(const Column& column) {
   }
   const std::u16string wide = Utf16FromUtf8(*column.text);
   value.vt = VT_BSTR;
-  value.bstrVal = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+  value.bstrVal = emulation::EmulatedString(wide.data(), static_cast<UINT>(wide.size()));
   return value;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/emulation/com/emulated_strings.h"
 #include "platform/emulation/directory/directory.h"
 #include "platform/emulation/runtime/ledger.h"
 #include "platform/emulation/runtime/object.h"
@@ -49,7 +50,7 @@ constexpr HRESULT kSyntaxError = static_cast<HRESULT>(0x800401E4);  // MK_E_SYNT
 
 BSTR NewString(const std::string& text) {
   const std::u16string wide = Utf16FromUtf8(text);
-  return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+  return emulation::EmulatedString(wide.data(), static_cast<UINT>(wide.size()));
 }
 
 std::string Narrow(const WCHAR* text) { return text == nullptr ? std::string() : Utf8FromUtf16(text); }
@@ -157,7 +158,7 @@ class EntryEnumerator final : public ObjectBase, public Face<IEnumVARIANT> {
         } else {
           value.vt = *entry.variantType;
           value.llVal = 0;
-          if (value.vt == VT_BSTR) value.bstrVal = SysAllocString(OLESTR(""));
+          if (value.vt == VT_BSTR) value.bstrVal = emulation::EmulatedString(OLESTR(""));
         }
       }
       if (pCeltFetched != nullptr) *pCeltFetched = fetched;
@@ -462,7 +463,7 @@ HRESULT ADsBuildVarArrayStr(LPWSTR* lppPathNames, DWORD dwPathNames, VARIANT* pV
     auto* elements = static_cast<VARIANT*>(array->pvData);
     for (DWORD i = 0; i < dwPathNames; ++i) {
       elements[i].vt = VT_BSTR;
-      elements[i].bstrVal = SysAllocString(lppPathNames[i]);
+      elements[i].bstrVal = emulation::EmulatedString(lppPathNames[i]);
     }
     pVar->vt = VT_ARRAY | VT_VARIANT;
     pVar->parray = array;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/emulation/com/classes.h"
+#include "platform/emulation/com/emulated_strings.h"
 #include "platform/emulation/runtime/ledger.h"
 #include "platform/emulation/runtime/object.h"
 #include "platform/emulation/runtime/unicode.h"
@@ -163,6 +164,8 @@ class ErrorObject final : public emulation::ObjectBase,
 }  // namespace
 
 namespace emulation {
+
+BSTR EmulatedString(const OLECHAR* text, UINT length) { return AllocateString(text, length); }
 
 IErrorInfo* NewErrorInfo(const std::optional<std::string>& source, const std::optional<std::string>& description) {
   auto* object = new ErrorObject();

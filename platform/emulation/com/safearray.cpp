@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/emulation/com/emulated_strings.h"
 #include "platform/emulation/runtime/ledger.h"
 #include "platform/emulation/runtime/world.h"
 #include "platform/emulation/sdk.h"
@@ -161,7 +162,7 @@ HRESULT SafeArrayGetElement(SAFEARRAY* psa, LONG* rgIndices, void* pv) {
     }
     if (psa->fFeatures & FADF_BSTR) {
       const BSTR text = *static_cast<const BSTR*>(element);
-      *static_cast<BSTR*>(pv) = text == nullptr ? nullptr : SysAllocStringLen(text, SysStringLen(text));
+      *static_cast<BSTR*>(pv) = text == nullptr ? nullptr : emulation::EmulatedString(text, SysStringLen(text));
       return S_OK;
     }
     if (psa->fFeatures & (FADF_DISPATCH | FADF_UNKNOWN)) {
@@ -188,7 +189,7 @@ HRESULT SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv) {
   if (psa->fFeatures & FADF_BSTR) {
     SysFreeString(*static_cast<BSTR*>(element));
     const auto text = static_cast<BSTR>(pv);
-    *static_cast<BSTR*>(element) = text == nullptr ? nullptr : SysAllocStringLen(text, SysStringLen(text));
+    *static_cast<BSTR*>(element) = text == nullptr ? nullptr : emulation::EmulatedString(text, SysStringLen(text));
     return S_OK;
   }
   if (psa->fFeatures & (FADF_DISPATCH | FADF_UNKNOWN)) {
@@ -222,7 +223,7 @@ HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc) {
           VariantCopy(static_cast<VARIANT*>(to), static_cast<const VARIANT*>(from));
         } else if (source->fFeatures & FADF_BSTR) {
           const BSTR text = *static_cast<const BSTR*>(from);
-          *static_cast<BSTR*>(to) = text == nullptr ? nullptr : SysAllocStringLen(text, SysStringLen(text));
+          *static_cast<BSTR*>(to) = text == nullptr ? nullptr : emulation::EmulatedString(text, SysStringLen(text));
         } else if (source->fFeatures & (FADF_DISPATCH | FADF_UNKNOWN)) {
           IUnknown* object = *static_cast<IUnknown* const*>(from);
           if (object != nullptr) object->AddRef();
@@ -232,7 +233,7 @@ HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc) {
         }
       }
     } else if (copy.vt == VT_BSTR && copy.bstrVal != nullptr) {
-      copy.bstrVal = SysAllocStringLen(copy.bstrVal, SysStringLen(copy.bstrVal));
+      copy.bstrVal = emulation::EmulatedString(copy.bstrVal, SysStringLen(copy.bstrVal));
     } else if ((copy.vt == VT_DISPATCH || copy.vt == VT_UNKNOWN) && copy.punkVal != nullptr) {
       copy.punkVal->AddRef();
     }
@@ -245,7 +246,7 @@ HRESULT VarBstrCat(BSTR bstrLeft, BSTR bstrRight, BSTR* pbstrResult) {
   return emulation::UnderFault("VarBstrCat", [&]() -> HRESULT {
     if (pbstrResult == nullptr) return E_INVALIDARG;
     const UINT left = SysStringLen(bstrLeft), right = SysStringLen(bstrRight);
-    BSTR result = SysAllocStringLen(nullptr, left + right);
+    BSTR result = emulation::EmulatedString(nullptr, left + right);
     if (result == nullptr) return E_OUTOFMEMORY;
     if (left > 0) memcpy(result, bstrLeft, left * sizeof(OLECHAR));
     if (right > 0) memcpy(result + left, bstrRight, right * sizeof(OLECHAR));
