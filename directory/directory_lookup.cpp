@@ -113,8 +113,8 @@ HRESULT IADWrapper::GetUserObject(const char* smtpAddress, IADs** user) {
         } else {
           {
             ClearedVariant source, activeConnection;
-            source.value.vt = VT_BSTR;
             source.value.bstrVal = AllocateBstr(WideFromNarrow(query.c_str(), CP_ACP).c_str());
+            source.value.vt = VT_BSTR;
             activeConnection.value.vt = VT_DISPATCH;
             activeConnection.value.pdispVal = connection;
             connection->AddRef();
