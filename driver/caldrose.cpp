@@ -15,6 +15,18 @@ void PrintBanner() {
   ConsolePrintf("%s\n", "Copyright (c) Tamberlyn. All rights reserved.");
 }
 
+// The operator in the directory: failures are printed and the run goes on.
+void LookUpOperator(RunState& state) {
+  HRESULT status = state.directory->GetUserObject(state.smtpAddress, &state.operatorUser);
+  if (FAILED(status)) {
+    ConsolePrintf("GetUserObject failed (%08lx) for %s\n", status, state.smtpAddress);
+    return;
+  }
+  if (state.operatorUser == nullptr) return;
+  status = state.directory->GetAccountNames(state.operatorUser, state.accountNames);
+  if (FAILED(status)) ConsolePrintf("GetAccountNames failed (%08lx) for %s\n", status, state.smtpAddress);
+}
+
 void PrintUsage() {
   ConsolePrintf("Usage: Caldrose [Domain Controller Name]\n");
   ConsolePrintf("\n");
@@ -66,6 +78,7 @@ int RunCaldrose(int argc, char** argv) {
   state.directory = std::make_unique<IADWrapper>(state.domainController);
 
   if (LogonAndIdentifyOperator(state)) {
+    LookUpOperator(state);
     const HRESULT picked = SelectMailboxes(state.addressBook, state.pickedMailboxes);
     if (FAILED(picked)) {
       ConsolePrintf("Failed to load user properties for address list (%08lx)\n", picked);

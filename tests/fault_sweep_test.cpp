@@ -41,9 +41,11 @@ const Expectation kExpectations[] = {
     {"IMAPISession::OpenMsgStore", kAnyOccurrence, "OpenMsgStore() for this profile failed (80004005)\n", nullptr},
     {"IMsgStore::QueryInterface", kAnyOccurrence, "QueryInterface() failed (80004002)\n", nullptr},
     {"IMAPISession::OpenAddressBook", kAnyOccurrence, "OpenAddressBook() failed (80004005)\n", nullptr},
-    {"SysAllocString", kAnyOccurrence, "Exception caught for IADWrapper::Open\n", nullptr},
-    {"CoCreateInstance", kAnyOccurrence, "Failed to create AD connection object ffffffff80040154\n", nullptr},
-    {"OleRun", kAnyOccurrence, "Failed to create AD connection object ffffffff80004005\n", nullptr},
+    // The empty credentials and the connection string.
+    {"SysAllocString", 1, "Exception caught for IADWrapper::Open\n", nullptr},
+    {"SysAllocString", 2, "Exception caught for IADWrapper::Open\n", nullptr},
+    {"CoCreateInstance", 1, "Failed to create AD connection object ffffffff80040154\n", nullptr},
+    {"OleRun", 1, "Failed to create AD connection object ffffffff80004005\n", nullptr},
     {"_Connection::QueryInterface", kAnyOccurrence, "Failed to create AD connection object ffffffff80004002\n",
      nullptr},
     {"Connection15::put_ConnectionTimeout", kAnyOccurrence,
@@ -62,6 +64,52 @@ const Expectation kExpectations[] = {
     {"MAPIAllocateBuffer", 2, "Resolving SMTP address failed (80004005)\n", nullptr},
     {"ScDupPropset", kAnyOccurrence, "Resolving SMTP address failed (80004005)\n", nullptr},
     {"IAddrBook::PrepareRecips", kAnyOccurrence, "Resolving SMTP address failed (80004005)\n", nullptr},
+    // The operator's user object: RootDSE, its naming context, the query.
+    {"ADsGetObject", 1, "{operator@test.example} Failed to get RootDSE ffffffff80072030\n", nullptr},
+    {"SysAllocString", 3, "Exception caught for IADWrapper::GetUserObject\n", nullptr},
+    {"IADs::Get", 1, "{operator@test.example} Failed to get defaultNamingContext ffffffff8000500d\n", nullptr},
+    {"CoCreateInstance", 2, "{operator@test.example} Failed to create recordset object ffffffff80040154\n", nullptr},
+    {"OleRun", 2, "{operator@test.example} Failed to create recordset object ffffffff80004005\n", nullptr},
+    {"_Recordset::QueryInterface", kAnyOccurrence,
+     "{operator@test.example} Failed to create recordset object ffffffff80004002\n", nullptr},
+    // The query text: the lookup's exception, then the close of the
+    // recordset that never opened.
+    {"SysAllocString", 4,
+     "Exception caught for IADWrapper::GetUserObject\nException caught for IADWrapper::GetUserObject\n", nullptr},
+    {"Recordset15::Open", kAnyOccurrence,
+     "IADWrapper::GetUserObject: COM Error 0x80040E14 - IDispatch error #3092 - Source: (null) - Description (null) "
+     "- Command <LDAP://DC=test,DC=example>;(&(objectCategory=person)(proxyAddresses=smtp:operator@test.example));"
+     "adspath;subtree\nException caught for IADWrapper::GetUserObject\nGetUserObject failed (80004005) for "
+     "operator@test.example\n",
+     nullptr},
+    {"Recordset15::get_EOF", kAnyOccurrence, "IADWrapper::GetUserObject: COM Error 0x800A0E78", nullptr},
+    {"Recordset15::get_RecordCount", kAnyOccurrence, "IADWrapper::GetUserObject: COM Error 0x800A0E78", nullptr},
+    {"Recordset15::get_Fields", kAnyOccurrence, "IADWrapper::GetUserObject: COM Error 0x800A0E78", nullptr},
+    {"Fields15::get_Item", kAnyOccurrence, "IADWrapper::GetUserObject: COM Error 0x800A0CC1", nullptr},
+    {"Field20::get_Value", kAnyOccurrence, "IADWrapper::GetUserObject: COM Error 0x800A0E78", nullptr},
+    {"Recordset15::Close", kAnyOccurrence, "IADWrapper::GetUserObject: COM Error 0x800A0E78", nullptr},
+    {"ADsGetObject", 2,
+     "{operator@test.example} Unable to get AD object LDAP://CN=Test Operator,CN=Users,DC=test,DC=example due to "
+     "ffffffff80072030\nGetUserObject failed (80072030) for operator@test.example\n",
+     nullptr},
+    // The operator's account names; a name that cannot be found is left out
+    // without a line.
+    {"ADsBuildVarArrayStr", kAnyOccurrence,
+     "Unable to build the array string ffffffff8007000e\nGetAccountNames failed (8007000e) for operator@test.example\n",
+     nullptr},
+    {"IADs::GetInfoEx", kAnyOccurrence, "Unable to get the tokenGroups property ffffffff8000500d\n", nullptr},
+    {"SysAllocString", kAnyOccurrence, "Exception caught for IADWrapper::GetAccountNames\n", nullptr},
+    {"IADs::Get", 2, "", nullptr},
+    {"AllocADsMem", kAnyOccurrence, "", nullptr},
+    {"SafeArrayAccessData", kAnyOccurrence, "", nullptr},
+    {"LookupAccountSidW", kAnyOccurrence, "", nullptr},
+    {"VarBstrCat", kAnyOccurrence,
+     "IADWrapper::GetAccountNames: COM Error 0x8007000E - Not enough memory resources are available to complete this "
+     "operation. - Source: (null) - Description (null)\nGetAccountNames failed (80004005) for operator@test.example\n",
+     nullptr},
+    {"IADs::Get", 3,
+     "Unable to get the tokenGroups ffffffff8000500d\nGetAccountNames failed (8000500d) for operator@test.example\n",
+     nullptr},
     {"Connection15::Close", kAnyOccurrence, "Exception caught for IADWrapper::Close\n", nullptr},
 };
 

@@ -62,6 +62,9 @@ TEST_F(Ledger, TheCleanUpReleasesInItsFixedOrder) {
       Released("Release", "interface IMAPISession (session of profile \"Operator\")"),
       Released("MAPIFreeBuffer", "MAPI block entry ID from IMAPISession::QueryIdentity"),
       Released("MAPIFreeBuffer", "MAPI block values from IMailUser::GetProps"),
+      // The operator's user object and account name.
+      Released("Release", "interface IADs (IADs LDAP://CN=Test Operator,CN=Users,DC=test,DC=example)"),
+      Released("SysFreeString", "BSTR of 13 characters"),
       // The directory: closed, then released when the wrapper is destroyed,
       // all before MAPI goes.
       Call("Connection15::Close"),

@@ -69,6 +69,54 @@ TEST(Startup, SucceedsWithOrWithoutADomainController) {
   }
 }
 
+TEST(Startup, TheOperatorLookupPrintsWhatItCouldNotFind) {
+  struct Case {
+    const char* what;
+    std::function<void(Json&)> change;
+    std::vector<std::string> args;
+    const char* expected;
+  };
+  const std::vector<Case> cases = {
+      {"no user has the address",
+       [](Json& o) { o["directory"]["users"][0]["proxyAddresses"] = {"SMTP:someone@test.example"}; },
+       {},
+       "{operator@test.example} Unable to find user in AD\n"},
+      {"two users have it",
+       [](Json& o) {
+         Json twin = o["directory"]["users"][0];
+         twin["name"] = "twin";
+         twin["dn"] = "CN=Twin,CN=Users,DC=test,DC=example";
+         twin["sid"] = "S-1-5-21-1000-2000-3000-1105";
+         o["directory"]["users"].push_back(twin);
+       },
+       {},
+       "{operator@test.example} Unable to find user in AD\n"},
+      {"a domain controller that does not exist",
+       [](Json&) {},
+       {"dc99.test.example"},
+       "{operator@test.example} Failed to get RootDSE ffffffff8007203a\n"
+       "GetUserObject failed (8007203a) for operator@test.example\n"},
+      {"no domain at all",
+       [](Json& o) { o.erase("directory"); },
+       {},
+       "{operator@test.example} Failed to get RootDSE ffffffff8007054b\n"
+       "GetUserObject failed (8007054b) for operator@test.example\n"},
+      {"the user object cannot be read",
+       [](Json& o) { o["faults"] = {Fault("IADs::GetInfoEx", "0x80070005")}; },
+       {},
+       "Unable to get the tokenGroups property ffffffff80070005\n"
+       "GetAccountNames failed (80070005) for operator@test.example\n"},
+  };
+  for (const Case& c : cases) {
+    Json organisation = OperatorOrganisation();
+    c.change(organisation);
+    const ToolRun run = RunOn(organisation, "\n", c.args);
+    EXPECT_EQ(run.out, std::string(kBanner) + kOpened + c.expected) << c.what;
+    EXPECT_EQ(run.err, "") << c.what;
+    EXPECT_EQ(run.exitCode, 0) << c.what;
+  }
+}
+
 TEST(Startup, TheProfileDialogTakesANameOrANumber) {
   Json organisation = OperatorOrganisation();
   Json second = organisation["profiles"][0];

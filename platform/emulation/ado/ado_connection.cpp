@@ -54,6 +54,10 @@ class Connection final : public ObjectBase, public Face<_Connection>, public Fac
     return E_NOTIMPL;
   }
 
+  HRESULT STDMETHODCALLTYPE get_Properties(ADOProperties**) override {
+    return Unserved("_ADO::get_Properties", E_NOTIMPL);
+  }
+
   HRESULT STDMETHODCALLTYPE put_ConnectionTimeout(LONG lTimeout) override {
     return Planned("Connection15::put_ConnectionTimeout", Describe("%d", lTimeout), [&] {
       timeoutSeconds_ = lTimeout;
@@ -82,6 +86,8 @@ class Connection final : public ObjectBase, public Face<_Connection>, public Fac
     });
   }
 
+  bool IsOpen() const { return open_; }
+
  private:
   // A planned failure of a method leaves its error object, as ADO does.
   template <typename Work>
@@ -99,6 +105,11 @@ class Connection final : public ObjectBase, public Face<_Connection>, public Fac
 };
 
 }  // namespace
+
+bool IsOpenConnection(IUnknown* object) {
+  auto* connection = dynamic_cast<Connection*>(object);
+  return connection != nullptr && connection->IsOpen();
+}
 
 HRESULT CreateAdoConnection(REFIID riid, void** object) { return (new Connection())->HandOver(&riid, riid, object); }
 

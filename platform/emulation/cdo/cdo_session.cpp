@@ -6,14 +6,14 @@
 // access to it. A refusal is an exception report, with CDO's description.
 #include <cstring>
 
-#include "platform/cdo.h"
 #include "platform/emulation/cdo/cdo.h"
 #include "platform/emulation/com/classes.h"
+#include "platform/emulation/com/emulated_strings.h"
 #include "platform/emulation/com/dispatch_object.h"
 #include "platform/emulation/mapi/mapi_objects.h"
 #include "platform/emulation/runtime/unicode.h"
 #include "platform/emulation/runtime/world.h"
-#include "platform/emulation/sdk.h"
+#include "platform/sdk.h"
 
 namespace emulation {
 
@@ -47,7 +47,7 @@ class CdoFolder final : public ObjectBase, public DispatchFace<IDispatch> {
  protected:
   HRESULT InvokeMember(DISPID, const DispatchArguments&, VARIANT* result, EXCEPINFO*) override {
     if (result == nullptr) return E_INVALIDARG;
-    result->bstrVal = NewString(Utf16FromUtf8(name_));
+    result->bstrVal = EmulatedString(Utf16FromUtf8(name_).c_str());
     if (result->bstrVal == nullptr) return E_OUTOFMEMORY;
     result->vt = VT_BSTR;
     return S_OK;

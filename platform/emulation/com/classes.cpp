@@ -21,6 +21,7 @@ bool CdoRegistered() {
 const ClassEntry kClasses[] = {
     {&CLSID_Connection, u"ADODB.Connection", &CreateAdoConnection, &Always},
     {&CLSID_CdoSession, u"MAPI.Session", &CreateCdoSession, &CdoRegistered},
+    {&CLSID_Recordset, u"ADODB.Recordset", &CreateAdoRecordset, &Always},
 };
 
 // ProgIDs compare without regard to case, as the registry does.

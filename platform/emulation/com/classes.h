@@ -22,10 +22,9 @@ const ClassEntry* FindClass(REFCLSID clsid);
 const ClassEntry* FindClassByProgId(const char16_t* progId);
 
 HRESULT CreateAdoConnection(REFIID riid, void** object);
-
-// A new BSTR for the emulation's own objects to hand out: no fault point,
-// no journal entry.
-BSTR NewString(std::u16string_view text);
+HRESULT CreateAdoRecordset(REFIID riid, void** object);
+// Whether object, an IDispatch handed to a recordset, is an open connection.
+bool IsOpenConnection(IUnknown* object);
 
 // A new error object with these texts (a missing one is never set), held
 // by the caller: what a failing platform object leaves for GetErrorInfo.

@@ -56,12 +56,35 @@ enum VARENUM : VARTYPE {
   VT_VARIANT = 12,
   VT_UNKNOWN = 13,
   VT_UI1 = 17,
+  VT_UI4 = 19,
   VT_ARRAY = 0x2000,
   VT_BYREF = 0x4000,
 };
 
 struct IDispatch;
 struct ITypeInfo;
+
+typedef struct tagSAFEARRAYBOUND {
+  ULONG cElements;
+  LONG lLbound;
+} SAFEARRAYBOUND;
+typedef SAFEARRAYBOUND* LPSAFEARRAYBOUND;
+
+typedef struct tagSAFEARRAY {
+  USHORT cDims;
+  USHORT fFeatures;
+  ULONG cbElements;
+  ULONG cLocks;
+  PVOID pvData;
+  SAFEARRAYBOUND rgsabound[1];
+} SAFEARRAY;
+typedef SAFEARRAY* LPSAFEARRAY;
+
+#define FADF_BSTR 0x100
+#define FADF_UNKNOWN 0x200
+#define FADF_DISPATCH 0x400
+#define FADF_VARIANT 0x800
+#define FADF_HAVEVARTYPE 0x80
 
 typedef struct tagVARIANT {
   VARTYPE vt;
@@ -78,6 +101,7 @@ typedef struct tagVARIANT {
     BSTR bstrVal;
     IUnknown* punkVal;
     IDispatch* pdispVal;
+    SAFEARRAY* parray;
     void* byref;
   };
 } VARIANT, VARIANTARG;
@@ -110,6 +134,15 @@ struct IDispatch : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
                                            DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
                                            UINT* puArgErr) = 0;
+};
+
+extern "C" const IID IID_IEnumVARIANT;
+
+struct IEnumVARIANT : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Skip(ULONG celt) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Reset() = 0;
+  virtual HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** ppEnum) = 0;
 };
 
 struct IErrorInfo : public IUnknown {
@@ -156,6 +189,26 @@ STDAPI_(void) VariantInit(VARIANTARG* pvarg);
 STDAPI VariantClear(VARIANTARG* pvarg);
 STDAPI VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc);
 STDAPI VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags, VARTYPE vt);
+
+// The results of VarBstrCmp.
+#define VARCMP_LT 0
+#define VARCMP_EQ 1
+#define VARCMP_GT 2
+#define VARCMP_NULL 3
+#define NORM_IGNORECASE 0x00000001
+
+STDAPI VarBstrCat(BSTR bstrLeft, BSTR bstrRight, BSTR* pbstrResult);
+STDAPI VarBstrCmp(BSTR bstrLeft, BSTR bstrRight, LCID lcid, ULONG dwFlags);
+
+STDAPI_(SAFEARRAY*) SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound);
+STDAPI_(SAFEARRAY*) SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements);
+STDAPI SafeArrayDestroy(SAFEARRAY* psa);
+STDAPI SafeArrayGetLBound(SAFEARRAY* psa, UINT nDim, LONG* plLbound);
+STDAPI SafeArrayGetUBound(SAFEARRAY* psa, UINT nDim, LONG* plUbound);
+STDAPI SafeArrayAccessData(SAFEARRAY* psa, void** ppvData);
+STDAPI SafeArrayUnaccessData(SAFEARRAY* psa);
+STDAPI SafeArrayGetElement(SAFEARRAY* psa, LONG* rgIndices, void* pv);
+STDAPI SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv);
 
 STDAPI GetErrorInfo(ULONG dwReserved, IErrorInfo** pperrinfo);
 STDAPI SetErrorInfo(ULONG dwReserved, IErrorInfo* perrinfo);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/emulation/com/classes.h"
+#include "platform/emulation/com/emulated_strings.h"
 #include "platform/emulation/runtime/ledger.h"
 #include "platform/emulation/runtime/object.h"
 #include "platform/emulation/runtime/unicode.h"
@@ -73,7 +74,12 @@ void VariantInit(VARIANTARG* pvarg) {
 }
 
 HRESULT VariantClear(VARIANTARG* pvarg) {
-  if ((pvarg->vt & VT_BYREF) == 0) {
+  if ((pvarg->vt & VT_BYREF) == 0 && (pvarg->vt & VT_ARRAY) != 0) {
+    if (pvarg->parray != nullptr) {
+      const HRESULT hr = SafeArrayDestroy(pvarg->parray);
+      if (FAILED(hr)) return hr;  // a locked array stays in the variant
+    }
+  } else if ((pvarg->vt & VT_BYREF) == 0) {
     switch (pvarg->vt) {
       case VT_BSTR:
         SysFreeString(pvarg->bstrVal);
@@ -87,21 +93,6 @@ HRESULT VariantClear(VARIANTARG* pvarg) {
     }
   }
   pvarg->vt = VT_EMPTY;
-  return S_OK;
-}
-
-HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc) {
-  VariantClear(pvargDest);
-  VARIANT copy = *pvargSrc;
-  if ((copy.vt & VT_BYREF) == 0) {
-    if (copy.vt == VT_BSTR && copy.bstrVal != nullptr) {
-      copy.bstrVal = AllocateString(copy.bstrVal, SysStringLen(copy.bstrVal));
-      if (copy.bstrVal == nullptr) return E_OUTOFMEMORY;
-    } else if ((copy.vt == VT_DISPATCH || copy.vt == VT_UNKNOWN) && copy.punkVal != nullptr) {
-      copy.punkVal->AddRef();
-    }
-  }
-  *pvargDest = copy;
   return S_OK;
 }
 
@@ -204,7 +195,7 @@ class ErrorObject final : public emulation::ObjectBase,
 
 namespace emulation {
 
-BSTR NewString(std::u16string_view text) { return AllocateString(text.data(), static_cast<UINT>(text.size())); }
+BSTR EmulatedString(const OLECHAR* text, UINT length) { return AllocateString(text, length); }
 
 IErrorInfo* NewErrorInfo(const std::optional<std::string>& source, const std::optional<std::string>& description) {
   auto* object = new ErrorObject();

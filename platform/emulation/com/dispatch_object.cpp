@@ -1,6 +1,7 @@
 #include "platform/emulation/com/dispatch_object.h"
 
 #include "platform/emulation/com/classes.h"
+#include "platform/emulation/com/emulated_strings.h"
 #include "platform/emulation/runtime/unicode.h"
 
 namespace emulation {
@@ -51,8 +52,8 @@ void ReportException(EXCEPINFO* report, HRESULT code, const std::optional<std::s
   if (report == nullptr) return;
   *report = EXCEPINFO{};
   report->scode = code;
-  if (source) report->bstrSource = NewString(Utf16FromUtf8(*source));
-  if (description) report->bstrDescription = NewString(Utf16FromUtf8(*description));
+  if (source) report->bstrSource = EmulatedString(Utf16FromUtf8(*source).c_str());
+  if (description) report->bstrDescription = EmulatedString(Utf16FromUtf8(*description).c_str());
 }
 
 }  // namespace emulation

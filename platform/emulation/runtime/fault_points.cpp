@@ -6,15 +6,19 @@ namespace emulation {
 
 namespace {
 
-constexpr HRESULT kCallFailed = static_cast<HRESULT>(0x80004005);      // MAPI_E_CALL_FAILED, E_FAIL
-constexpr HRESULT kNoMemory = static_cast<HRESULT>(0x8007000E);        // MAPI_E_NOT_ENOUGH_MEMORY
-constexpr HRESULT kNoInterface = static_cast<HRESULT>(0x80004002);     // E_NOINTERFACE
-constexpr HRESULT kNotRegistered = static_cast<HRESULT>(0x80040154);   // REGDB_E_CLASSNOTREG
-constexpr HRESULT kClassString = static_cast<HRESULT>(0x800401F3);     // CO_E_CLASSSTRING
-constexpr HRESULT kNoSuchObject = static_cast<HRESULT>(0x80072030);    // no such object on the server
-constexpr HRESULT kAdoClosed = static_cast<HRESULT>(0x800A0E78);       // ADO: the object is closed
-constexpr HRESULT kNotInitialized = static_cast<HRESULT>(0x80040605);  // MAPI_E_NOT_INITIALIZED
-constexpr HRESULT kLogonFailed = static_cast<HRESULT>(0x80040111);     // MAPI_E_LOGON_FAILED
+constexpr HRESULT kCallFailed = static_cast<HRESULT>(0x80004005);        // MAPI_E_CALL_FAILED, E_FAIL
+constexpr HRESULT kNoMemory = static_cast<HRESULT>(0x8007000E);          // MAPI_E_NOT_ENOUGH_MEMORY
+constexpr HRESULT kNoInterface = static_cast<HRESULT>(0x80004002);       // E_NOINTERFACE
+constexpr HRESULT kNotRegistered = static_cast<HRESULT>(0x80040154);     // REGDB_E_CLASSNOTREG
+constexpr HRESULT kClassString = static_cast<HRESULT>(0x800401F3);       // CO_E_CLASSSTRING
+constexpr HRESULT kNoSuchObject = static_cast<HRESULT>(0x80072030);      // no such object on the server
+constexpr HRESULT kAdoClosed = static_cast<HRESULT>(0x800A0E78);         // ADO: the object is closed
+constexpr HRESULT kNotInitialized = static_cast<HRESULT>(0x80040605);    // MAPI_E_NOT_INITIALIZED
+constexpr HRESULT kErrorsInCommand = static_cast<HRESULT>(0x80040E14);   // DB_E_ERRORSINCOMMAND
+constexpr HRESULT kItemNotFound = static_cast<HRESULT>(0x800A0CC1);      // ADO: no such item
+constexpr HRESULT kPropertyNotFound = static_cast<HRESULT>(0x8000500D);  // E_ADS_PROPERTY_NOT_FOUND
+constexpr HRESULT kBadIndex = static_cast<HRESULT>(0x8002000B);          // DISP_E_BADINDEX
+constexpr HRESULT kLogonFailed = static_cast<HRESULT>(0x80040111);       // MAPI_E_LOGON_FAILED
 
 constexpr FaultPoint kFaultPoints[] = {
     // Extended MAPI
@@ -57,6 +61,9 @@ constexpr FaultPoint kFaultPoints[] = {
     {"VariantChangeType", static_cast<HRESULT>(0x80020005)},  // DISP_E_TYPEMISMATCH
     {"IErrorInfo::QueryInterface", kNoInterface},
     {"ICreateErrorInfo::QueryInterface", kNoInterface},
+    {"SafeArrayGetElement", kBadIndex},
+    {"SafeArrayAccessData", kCallFailed},
+    {"VarBstrCat", kNoMemory},
     // ADO
     {"_Connection::QueryInterface", kNoInterface},
     {"ISupportErrorInfo::QueryInterface", kNoInterface},
@@ -64,6 +71,36 @@ constexpr FaultPoint kFaultPoints[] = {
     {"Connection15::put_ConnectionTimeout", kAdoClosed},
     {"Connection15::Open", kAdoClosed},
     {"Connection15::Close", kAdoClosed},
+    {"_Recordset::QueryInterface", kNoInterface},
+    {"Recordset15::Open", kErrorsInCommand},
+    {"Recordset15::get_EOF", kAdoClosed},
+    {"Recordset15::get_RecordCount", kAdoClosed},
+    {"Recordset15::get_Fields", kAdoClosed},
+    {"Recordset15::Close", kAdoClosed},
+    {"Fields15::QueryInterface", kNoInterface},
+    {"Fields15::get_Item", kItemNotFound},
+    {"Field20::QueryInterface", kNoInterface},
+    {"Field20::get_Value", kAdoClosed},
+    // ADSI
+    {"ADsGetObject", kNoSuchObject},
+    {"ADsOpenObject", kNoSuchObject},
+    {"ADsBuildVarArrayStr", kNoMemory},
+    {"AllocADsMem", kNoMemory},
+    {"IADs::QueryInterface", kNoInterface},
+    {"IADs::Get", kPropertyNotFound},
+    {"IADs::GetInfoEx", kPropertyNotFound},
+    {"IADsSecurityDescriptor::QueryInterface", kNoInterface},
+    {"IADsSecurityDescriptor::get_DiscretionaryAcl", kCallFailed},
+    {"IADsAccessControlList::QueryInterface", kNoInterface},
+    {"IADsAccessControlList::get__NewEnum", kCallFailed},
+    {"IEnumVARIANT::QueryInterface", kNoInterface},
+    {"IEnumVARIANT::Next", kCallFailed},
+    {"IADsAccessControlEntry::QueryInterface", kNoInterface},
+    {"IADsAccessControlEntry::get_AccessMask", kCallFailed},
+    {"IADsAccessControlEntry::get_AceType", kCallFailed},
+    {"IADsAccessControlEntry::get_Flags", kCallFailed},
+    {"IADsAccessControlEntry::get_ObjectType", kCallFailed},
+    {"IADsAccessControlEntry::get_Trustee", kCallFailed},
     // CDO 1.21
     {"Session::Logon", static_cast<HRESULT>(0x80040111)},             // MAPI_E_LOGON_FAILED
     {"Session::GetDefaultFolder", static_cast<HRESULT>(0x8004010F)},  // MAPI_E_NOT_FOUND
@@ -74,6 +111,7 @@ constexpr FaultPoint kFaultPoints[] = {
     // Win32
     {"FormatMessageA", kNoSuchObject},
     {"GetDesktopWindow", kCallFailed},
+    {"LookupAccountSidW", kCallFailed},
 };
 
 }  // namespace

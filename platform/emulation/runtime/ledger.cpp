@@ -19,6 +19,8 @@ const char* ResourceName(Resource kind) {
       return "directory memory";
     case Resource::Handle:
       return "handle";
+    case Resource::SafeArray:
+      return "SAFEARRAY";
   }
   return "resource";
 }

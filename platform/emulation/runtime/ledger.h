@@ -11,7 +11,7 @@
 
 namespace emulation {
 
-enum class Resource { Interface, MapiBlock, String, LocalMemory, DirectoryMemory, Handle };
+enum class Resource { Interface, MapiBlock, String, LocalMemory, DirectoryMemory, Handle, SafeArray };
 
 // One entry of the journal.
 struct Event {

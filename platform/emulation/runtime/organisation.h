@@ -72,8 +72,49 @@ struct CdoDefinition {
   bool registered = true;  // "MAPI.Session" resolves to a class
 };
 
+// One entry of a user's discretionary access-control list, in list order.
+struct AccessEntryDefinition {
+  std::string trustee;  // a SID, "S-1-5-21-..."
+  LONG aceType = 0;
+  LONG aceFlags = 0;
+  LONG flags = 0;
+  LONG accessMask = 0;
+  std::optional<std::string> objectType;  // "{...}"
+  // Set for an element of the list that is not an entry: the enumerator
+  // hands it out as a VARIANT of this type.
+  std::optional<unsigned short> variantType;
+};
+
+struct DirectoryUser {
+  std::string name;  // the emulation's own key, unique among users and groups
+  std::string dn;
+  std::string objectCategory = "person";
+  std::vector<std::string> proxyAddresses;
+  std::string sid;
+  std::vector<std::string> memberOf;                       // names of groups
+  std::optional<std::vector<AccessEntryDefinition>> dacl;  // absent: no readable descriptor
+};
+
+struct DirectoryGroup {
+  std::string name;
+  std::string sid;
+  std::vector<std::string> memberOf;  // groups nest
+};
+
+// What LookupAccountSidW answers for a SID.
+struct DirectoryAccount {
+  std::string sid;
+  std::string domain;  // may be empty
+  std::string name;
+};
+
 struct DirectoryDefinition {
-  bool adsiProvider = true;  // the ADSI provider for ADO is installed
+  bool adsiProvider = true;                  // the ADSI provider for ADO is installed
+  std::optional<std::string> namingContext;  // absent: no domain can be contacted
+  std::vector<std::string> domainControllers;
+  std::vector<DirectoryUser> users;
+  std::vector<DirectoryGroup> groups;
+  std::vector<DirectoryAccount> accounts;
 };
 
 struct Fault {

@@ -78,6 +78,16 @@ std::string NameOf(const IID* iid) {
       {&CLSID_Connection, "ADODB.Connection"},
       {&IID_Connection15, "Connection15"},
       {&IID__Connection, "_Connection"},
+      {&CLSID_Recordset, "ADODB.Recordset"},
+      {&IID_Recordset15, "Recordset15"},
+      {&IID__Recordset, "_Recordset"},
+      {&IID_Fields15, "Fields15"},
+      {&IID_Field20, "Field20"},
+      {&IID_IADs, "IADs"},
+      {&IID_IADsSecurityDescriptor, "IADsSecurityDescriptor"},
+      {&IID_IADsAccessControlList, "IADsAccessControlList"},
+      {&IID_IADsAccessControlEntry, "IADsAccessControlEntry"},
+      {&IID_IEnumVARIANT, "IEnumVARIANT"},
   };
   for (const auto& [known, name] : kNames)
     if (*known == *iid) return name;

@@ -30,6 +30,32 @@ EXTERN_C int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpM
 EXTERN_C int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar,
                                         LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar,
                                         BOOL* lpUsedDefaultChar);
+typedef enum _SID_NAME_USE {
+  SidTypeUser = 1,
+  SidTypeGroup,
+  SidTypeDomain,
+  SidTypeAlias,
+  SidTypeWellKnownGroup,
+  SidTypeDeletedAccount,
+  SidTypeInvalid,
+  SidTypeUnknown,
+  SidTypeComputer,
+  SidTypeLabel
+} SID_NAME_USE,
+    *PSID_NAME_USE;
+
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_NONE_MAPPED 1332L
+#define ERROR_INVALID_SID 1337L
+
+EXTERN_C DWORD WINAPI GetLastError(void);
+EXTERN_C void WINAPI SetLastError(DWORD dwErrCode);
+
+EXTERN_C BOOL WINAPI LookupAccountSidW(LPCWSTR lpSystemName, PSID Sid, LPWSTR Name, LPDWORD cchName,
+                                       LPWSTR ReferencedDomainName, LPDWORD cchReferencedDomainName,
+                                       PSID_NAME_USE peUse);
+
+EXTERN_C int WINAPI lstrcmpiW(LPCWSTR lpString1, LPCWSTR lpString2);
 EXTERN_C int WINAPI lstrlenA(LPCSTR lpString);
 // The desktop's window: the parent the dialogs of the emulation ignore.
 EXTERN_C HWND WINAPI GetDesktopWindow();

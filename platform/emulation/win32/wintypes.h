@@ -38,6 +38,9 @@ typedef ULONG_PTR SIZE_T;
 typedef LONG HRESULT;
 typedef LONG SCODE;
 typedef void* LPVOID;
+typedef void* PVOID;
+typedef DWORD* LPDWORD;
+typedef PVOID PSID;
 typedef const void* LPCVOID;
 typedef BYTE* LPBYTE;
 typedef CHAR* LPSTR;
@@ -92,6 +95,8 @@ typedef struct _FILETIME {
 #define DISP_E_NONAMEDARGS ((HRESULT)0x80020007L)
 #define DISP_E_BADVARTYPE ((HRESULT)0x80020008L)
 #define DISP_E_EXCEPTION ((HRESULT)0x80020009L)
+#define DISP_E_BADINDEX ((HRESULT)0x8002000BL)
+#define DISP_E_ARRAYISLOCKED ((HRESULT)0x8002000DL)
 #define DISP_E_BADPARAMCOUNT ((HRESULT)0x8002000EL)
 
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)

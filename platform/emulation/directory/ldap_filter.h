@@ -1,0 +1,40 @@
+// LDAP search filters in their text form (RFC 4515): and, or, not,
+// equality, approximate and ordering matches, presence and substrings, with
+// \XX escapes in values. Matching ignores case, as the directory's string
+// syntaxes do.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace emulation {
+
+class LdapFilter {
+ public:
+  // The filter of a text, or none when the text is not a filter.
+  static std::optional<LdapFilter> Parse(std::string_view text);
+
+  // An object's values of an attribute (the name in any case); none when it
+  // has no such attribute.
+  using Values = std::function<std::vector<std::string>(std::string_view attribute)>;
+  bool Matches(const Values& values) const;
+
+  struct Node {
+    enum class Kind { And, Or, Not, Equal, Approximate, GreaterOrEqual, LessOrEqual, Present, Substrings } kind;
+    std::string attribute;
+    // Equality and ordering: one value. Substrings: the pieces between the
+    // stars, with the first empty when the value starts with a star and the
+    // last empty when it ends with one.
+    std::vector<std::string> values;
+    std::vector<Node> children;
+  };
+
+ private:
+  explicit LdapFilter(Node root) : root_(std::move(root)) {}
+  Node root_;
+};
+
+}  // namespace emulation

@@ -1,0 +1,193 @@
+// The directory served from the organisation file.
+#include <map>
+#include <memory>
+#include <set>
+
+#include "platform/emulation/directory/directory.h"
+#include "platform/emulation/runtime/world.h"
+
+namespace emulation {
+
+namespace {
+
+const char* const kUserClasses[] = {"top", "person", "organizationalPerson", "user"};
+
+class OrganisationDirectory final : public Directory {
+ public:
+  explicit OrganisationDirectory(std::shared_ptr<const Organisation> organisation)
+      : organisation_(std::move(organisation)), definition_(organisation_->directory) {}
+
+  bool Reachable(const std::optional<std::string>& domainController) const override {
+    if (!definition_.namingContext) return false;
+    if (!domainController) return true;
+    for (const std::string& known : definition_.domainControllers)
+      if (SameText(known, *domainController)) return true;
+    return false;
+  }
+
+  std::string DefaultNamingContext() const override { return definition_.namingContext.value_or(""); }
+
+  std::optional<std::vector<std::string>> Search(const std::string& base, SearchScope scope,
+                                                 const LdapFilter& filter) const override {
+    const bool baseIsContext = definition_.namingContext && SameText(base, *definition_.namingContext);
+    if (!baseIsContext && !Exists(base)) return std::nullopt;
+    std::vector<std::string> found;
+    for (const DirectoryUser& user : definition_.users) {
+      if (!InScope(user.dn, base, scope)) continue;
+      if (filter.Matches([&](std::string_view attribute) { return Values(user.dn, attribute); }))
+        found.push_back(user.dn);
+    }
+    return found;
+  }
+
+  bool Exists(const std::string& dn) const override { return FindUser(dn) != nullptr; }
+
+  std::vector<std::string> Values(const std::string& dn, std::string_view attribute) const override {
+    const DirectoryUser* user = FindUser(dn);
+    if (user == nullptr) return {};
+    if (SameText(attribute, "objectCategory")) return {user->objectCategory};
+    if (SameText(attribute, "objectClass")) return {std::begin(kUserClasses), std::end(kUserClasses)};
+    if (SameText(attribute, "proxyAddresses")) return user->proxyAddresses;
+    if (SameText(attribute, "distinguishedName")) return {user->dn};
+    if (SameText(attribute, "cn") || SameText(attribute, "name")) return {CommonName(user->dn)};
+    if (SameText(attribute, "objectSid")) return {user->sid};
+    return {};
+  }
+
+  std::optional<Sid> ObjectSid(const std::string& dn) const override {
+    const DirectoryUser* user = FindUser(dn);
+    if (user == nullptr) return std::nullopt;
+    return ParseSid(user->sid);
+  }
+
+  std::vector<Sid> TokenGroups(const std::string& dn) const override {
+    const DirectoryUser* user = FindUser(dn);
+    if (user == nullptr) return {};
+    return GroupSidsFrom(user->memberOf);
+  }
+
+  std::optional<std::vector<AccessEntry>> Dacl(const std::string& dn) const override {
+    const DirectoryUser* user = FindUser(dn);
+    if (user == nullptr || !user->dacl) return std::nullopt;
+    std::vector<AccessEntry> entries;
+    for (const AccessEntryDefinition& defined : *user->dacl) {
+      AccessEntry entry;
+      if (!defined.variantType) entry.trustee = *ParseSid(defined.trustee);
+      entry.aceType = defined.aceType;
+      entry.aceFlags = defined.aceFlags;
+      entry.flags = defined.flags;
+      entry.accessMask = defined.accessMask;
+      entry.objectType = defined.objectType;
+      entry.variantType = defined.variantType;
+      entries.push_back(std::move(entry));
+    }
+    return entries;
+  }
+
+  std::optional<AccountName> LookupSid(const Sid& sid) const override {
+    for (const DirectoryAccount& account : definition_.accounts)
+      if (*ParseSid(account.sid) == sid) return AccountName{account.domain, account.name};
+    return std::nullopt;
+  }
+
+  std::optional<Sid> ResolveAccount(std::string_view account) const override {
+    if (auto sid = ParseSid(account)) return sid;
+    for (const DirectoryUser& user : definition_.users)
+      if (user.name == account) return ParseSid(user.sid);
+    for (const DirectoryGroup& group : definition_.groups)
+      if (group.name == account) return ParseSid(group.sid);
+    for (const DirectoryAccount& known : definition_.accounts) {
+      const std::string full = known.domain.empty() ? known.name : known.domain + "\\" + known.name;
+      if (SameText(full, account)) return ParseSid(known.sid);
+    }
+    return std::nullopt;
+  }
+
+  std::vector<Sid> SidsOf(std::string_view account) const override {
+    const std::optional<Sid> sid = ResolveAccount(account);
+    if (!sid) return {};
+    std::vector<Sid> sids = {*sid};
+    for (const DirectoryUser& user : definition_.users)
+      if (*ParseSid(user.sid) == *sid) return Append(sids, GroupSidsFrom(user.memberOf));
+    for (const DirectoryGroup& group : definition_.groups)
+      if (*ParseSid(group.sid) == *sid) return Append(sids, GroupSidsFrom(group.memberOf));
+    return sids;
+  }
+
+ private:
+  static std::vector<Sid> Append(std::vector<Sid> sids, const std::vector<Sid>& more) {
+    sids.insert(sids.end(), more.begin(), more.end());
+    return sids;
+  }
+
+  static std::string CommonName(const std::string& dn) {
+    const size_t equals = dn.find('='), comma = dn.find(',');
+    if (equals == std::string::npos) return dn;
+    return dn.substr(equals + 1, comma == std::string::npos ? std::string::npos : comma - equals - 1);
+  }
+
+  static bool InScope(const std::string& dn, const std::string& base, SearchScope scope) {
+    if (SameText(dn, base)) return scope != SearchScope::OneLevel;
+    if (scope == SearchScope::Base) return false;
+    const std::string suffix = "," + base;
+    if (dn.size() <= suffix.size() || !SameText(std::string_view(dn).substr(dn.size() - suffix.size()), suffix))
+      return false;
+    // One level: no further comma in the part before the base.
+    return scope == SearchScope::Subtree || dn.substr(0, dn.size() - suffix.size()).find(',') == std::string::npos;
+  }
+
+  const DirectoryUser* FindUser(const std::string& dn) const {
+    for (const DirectoryUser& user : definition_.users)
+      if (SameText(user.dn, dn)) return &user;
+    return nullptr;
+  }
+
+  const DirectoryGroup* FindGroup(const std::string& name) const {
+    for (const DirectoryGroup& group : definition_.groups)
+      if (group.name == name) return &group;
+    return nullptr;
+  }
+
+  // Breadth first: the direct groups in their order, then theirs.
+  std::vector<Sid> GroupSidsFrom(const std::vector<std::string>& direct) const {
+    std::vector<Sid> sids;
+    std::set<std::string> seen;
+    std::vector<std::string> queue = direct;
+    for (size_t i = 0; i < queue.size(); ++i) {
+      if (!seen.insert(queue[i]).second) continue;
+      const DirectoryGroup* group = FindGroup(queue[i]);
+      if (group == nullptr) continue;
+      sids.push_back(*ParseSid(group->sid));
+      queue.insert(queue.end(), group->memberOf.begin(), group->memberOf.end());
+    }
+    return sids;
+  }
+
+  std::shared_ptr<const Organisation> organisation_;  // keeps definition_ alive
+  const DirectoryDefinition& definition_;
+};
+
+}  // namespace
+
+const Directory& TheDirectory() {
+  static std::shared_ptr<const Organisation> servedFrom;
+  static std::unique_ptr<Directory> directory;
+  static const auto empty = std::make_shared<const Organisation>();
+  const std::shared_ptr<const Organisation>& current = TheWorld().organisation ? TheWorld().organisation : empty;
+  if (!directory || servedFrom != current) {
+    directory = std::make_unique<OrganisationDirectory>(current);
+    servedFrom = current;
+  }
+  return *directory;
+}
+
+bool IsMemberOrSelf(std::string_view member, std::string_view group) {
+  const Directory& directory = TheDirectory();
+  const std::optional<Sid> groupSid = directory.ResolveAccount(group);
+  if (!groupSid) return false;
+  for (const Sid& sid : directory.SidsOf(member))
+    if (sid == *groupSid) return true;
+  return false;
+}
+
+}  // namespace emulation

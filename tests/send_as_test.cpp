@@ -1,0 +1,172 @@
+// The directory lookups in-process: the Send-As check over tables of ACLs,
+// the operator's account names, and the SMTP address in the LDAP filter.
+#include "directory/send_as.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "directory/ad_wrapper.h"
+#include "in_process.h"
+#include "platform/emulation/control.h"
+
+namespace {
+
+using Json = nlohmann::json;
+
+constexpr const char* kSendAs = "{ab721a54-1e2f-11d0-9819-00aa0040529b}";
+constexpr const char* kOperatorSid = "S-1-5-21-1-2-3-1104";
+constexpr const char* kGroupSid = "S-1-5-21-1-2-3-1200";
+constexpr const char* kOtherSid = "S-1-5-21-1-2-3-1300";
+
+Json Ace(const char* trustee, int aceType, int flags, int mask, const char* objectType = kSendAs) {
+  Json ace = {{"trustee", trustee}, {"aceType", aceType}, {"flags", flags}, {"accessMask", mask}};
+  if (objectType != nullptr) ace["objectType"] = objectType;
+  return ace;
+}
+
+// The operator (in "Admins", nested in "Operators") and a mailbox owner
+// whose DACL is dacl.
+Json Organisation(const Json& dacl) {
+  Json organisation = Json::parse(OperatorOrganisationText());
+  Json& directory = organisation["directory"];
+  directory["users"] = {
+      {{"name", "operator"},
+       {"dn", "CN=Test Operator,CN=Users,DC=test,DC=example"},
+       {"proxyAddresses", {"SMTP:operator@test.example"}},
+       {"sid", kOperatorSid},
+       {"memberOf", {"Admins", "Unnamed"}}},
+      {{"name", "owner"},
+       {"dn", "CN=Owner,CN=Users,DC=test,DC=example"},
+       {"proxyAddresses", {"SMTP:owner@test.example", "smtp:a*b(c)\\d@test.example"}},
+       {"sid", "S-1-5-21-1-2-3-1105"},
+       {"dacl", dacl.is_array() ? dacl : Json::array({dacl})}},
+  };
+  directory["groups"] = {{{"name", "Admins"}, {"sid", kGroupSid}, {"memberOf", {"Operators"}}},
+                         {{"name", "Operators"}, {"sid", "S-1-5-21-1-2-3-1201"}},
+                         {{"name", "Unnamed"}, {"sid", "S-1-5-21-1-2-3-1202"}}};
+  directory["accounts"] = {{{"sid", kOperatorSid}, {"domain", "TEST"}, {"name", "operator"}},
+                           {{"sid", kGroupSid}, {"domain", "TEST"}, {"name", "Admins"}},
+                           {{"sid", "S-1-5-21-1-2-3-1201"}, {"domain", ""}, {"name", "Operators"}},
+                           {{"sid", kOtherSid}, {"domain", "TEST"}, {"name", "other"}}};
+  return organisation;
+}
+
+class Directory : public testing::Test {
+ protected:
+  void Start(const Json& organisation) {
+    StartEmulatedPlatform(organisation.dump());
+    directory_ = std::make_unique<IADWrapper>(nullptr);
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(directory_->Open(), S_OK);
+  }
+  // What the run printed since Start.
+  std::string Printed() { return testing::internal::GetCapturedStdout(); }
+  void TearDown() override {
+    for (BSTR name : names_) SysFreeString(name);
+    names_.clear();
+    directory_.reset();
+    StopEmulatedPlatform();
+  }
+  // The operator's account names, as the start-up reads them.
+  HRESULT ReadNames() {
+    IADs* user = nullptr;
+    const HRESULT found = directory_->GetUserObject("operator@test.example", &user);
+    EXPECT_EQ(found, S_OK);
+    const HRESULT hr = directory_->GetAccountNames(user, names_);
+    if (user != nullptr) user->Release();
+    return hr;
+  }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (BSTR name : names_) names.push_back(std::string(name, name + SysStringLen(name)));
+    return names;
+  }
+
+  std::unique_ptr<IADWrapper> directory_;
+  AccountNameList names_;
+};
+
+struct SendAsCase {
+  const char* what;
+  Json dacl;
+  const char* printed;  // after the mailbox's lines; empty for a grant
+};
+
+TEST_F(Directory, SendAsOutcomesFollowTheAclInListOrder) {
+  const char* const kNone = "Owner: No Send As permission for the {TEST\\operator} account operator.\n";
+  const std::vector<SendAsCase> cases = {
+      {"a grant to the operator", {Ace(kOperatorSid, 5, 1, 0x100)}, ""},
+      {"a grant to a group", {Ace(kGroupSid, 5, 1, 0x100)}, ""},
+      {"a grant to a nested group", {Ace("S-1-5-21-1-2-3-1201", 5, 1, 0x100)}, ""},
+      {"the right in upper case", {Ace(kOperatorSid, 5, 1, 0x100, "{AB721A54-1E2F-11D0-9819-00AA0040529B}")}, ""},
+      {"only the inherited-type flag", {Ace(kOperatorSid, 5, 2, 0x100)}, ""},
+      {"no control-access bit", {Ace(kOperatorSid, 5, 1, 0x10)}, kNone},
+      {"no object-type flag", {Ace(kOperatorSid, 5, 0, 0x100)}, kNone},
+      {"another right", {Ace(kOperatorSid, 5, 1, 0x100, "{00299570-246d-11d0-a768-00aa006e0529}")}, kNone},
+      {"a grant to someone else", {Ace(kOtherSid, 5, 1, 0x100)}, kNone},
+      {"an empty list", Json::array(), kNone},
+      {"a deny of Send As before a grant", {Ace(kGroupSid, 6, 1, 0x100), Ace(kOperatorSid, 5, 1, 0x100)}, kNone},
+      {"a deny of all extended rights", {Ace(kOperatorSid, 6, 0, 0x100, nullptr), Ace(kGroupSid, 5, 1, 0x100)}, kNone},
+      {"a plain deny", {Ace(kOperatorSid, 1, 0, 0x100, nullptr), Ace(kOperatorSid, 5, 1, 0x100)}, kNone},
+      {"a deny after the grant", {Ace(kOperatorSid, 5, 1, 0x100), Ace(kOperatorSid, 6, 1, 0x100)}, ""},
+      {"a deny for someone else", {Ace(kOtherSid, 6, 1, 0x100), Ace(kOperatorSid, 5, 1, 0x100)}, ""},
+      {"a deny of another right",
+       {Ace(kOperatorSid, 6, 1, 0x100, "{00299570-246d-11d0-a768-00aa006e0529}"), Ace(kOperatorSid, 5, 1, 0x100)},
+       ""},
+      {"an element that is not an entry",
+       {{{"variantType", 8}}, Ace(kOperatorSid, 5, 1, 0x100)},
+       "{owner@test.example} Unexpected variant for the AccessControlList 8\n"
+       "Owner: No Send As permission for the {TEST\\operator} account operator.\n"},
+  };
+  for (const SendAsCase& test : cases) {
+    Start(Organisation(test.dacl));
+    ASSERT_EQ(ReadNames(), S_OK);
+    const bool granted = CheckSendAsPermission(*directory_, "owner@test.example", names_, "Owner");
+    EXPECT_EQ(granted, std::string(test.printed).empty()) << test.what;
+    EXPECT_EQ(Printed(), test.printed) << test.what;
+    TearDown();
+  }
+}
+
+TEST_F(Directory, AnEmptyNameListIsAnInvalidArgument) {
+  Start(Organisation(Json::array({Ace(kOperatorSid, 5, 1, 0x100)})));
+  EXPECT_FALSE(CheckSendAsPermission(*directory_, "owner@test.example", names_, "Owner"));
+  EXPECT_EQ(Printed(), "Owner: Failed to check Active Directory for Send As permissions (80070057)\n");
+}
+
+TEST_F(Directory, AccountNamesComeOwnNameFirstThenTheTokenGroupsInOrder) {
+  Start(Organisation(Json::array()));
+  // The direct groups first, then the nested one; "Unnamed" has no account
+  // and is left out; "Operators" has an empty domain.
+  EXPECT_EQ(ReadNames(), S_OK);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"TEST\\operator", "TEST\\Admins", "Operators"}));
+  EXPECT_EQ(Printed(), "");
+}
+
+TEST_F(Directory, AnUnresolvableLastGroupFailsTheNamesFoundBeforeIt) {
+  Json organisation = Organisation(Json::array());
+  organisation["directory"]["accounts"].erase(0);  // the operator's own SID
+  organisation["directory"]["users"][0]["memberOf"] = {"Admins"};
+  organisation["directory"]["groups"][1]["memberOf"] = {"Unnamed"};
+  Start(organisation);
+  EXPECT_EQ(ReadNames(), E_FAIL);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"TEST\\Admins", "Operators"}));
+  EXPECT_EQ(Printed(), "");
+}
+
+TEST_F(Directory, TheSmtpAddressMatchesOnlyItselfInTheFilter) {
+  Start(Organisation(Json::array()));
+  // Unescaped, "*" would match every user and ")(" would break the filter.
+  for (const char* address : {"*", "a*b(c)\\d@test.example"}) {
+    IADs* user = nullptr;
+    EXPECT_EQ(directory_->GetUserObject(address, &user), S_OK) << address;
+    if (user != nullptr) user->Release();
+    EXPECT_EQ(user != nullptr, std::string(address) != "*") << address;
+  }
+  EXPECT_EQ(Printed(), "{*} Unable to find user in AD\n");
+}
+
+}  // namespace
