@@ -466,10 +466,11 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
     emulation::Children().push_back(child);
     using emulation::KernelObject;
     using emulation::ObjectKind;
-    lpProcessInformation->hProcess = emulation::HandOut(new KernelObject{ObjectKind::Process, child},
-                                                        Describe("process %d (", pid) + *program + ")");
+    const std::string name = emulation::BaseName(*program);
+    lpProcessInformation->hProcess =
+        emulation::HandOut(new KernelObject{ObjectKind::Process, child}, "process " + name);
     lpProcessInformation->hThread =
-        emulation::HandOut(new KernelObject{ObjectKind::Thread, child}, Describe("main thread of process %d", pid));
+        emulation::HandOut(new KernelObject{ObjectKind::Thread, child}, "main thread of " + name);
     lpProcessInformation->dwProcessId = static_cast<DWORD>(pid);
     lpProcessInformation->dwThreadId = static_cast<DWORD>(pid);
     return ERROR_SUCCESS;
