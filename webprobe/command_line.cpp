@@ -23,5 +23,8 @@ std::string EscapeForQuotes(std::string_view value) {
 
 std::string QuoteIfNeeded(std::string_view value) {
   if (!value.empty() && value.find_first_of(" \t\"") == std::string_view::npos) return std::string(value);
-  return "\"" + EscapeForQuotes(value) + "\"";
+  std::string quoted(1, '"');
+  quoted += EscapeForQuotes(value);
+  quoted += '"';
+  return quoted;
 }

@@ -101,7 +101,13 @@ std::string HandleText(HANDLE handle) {
   return "file";
 }
 
-std::string QuotedText(const char* text) { return text == nullptr ? "null" : "\"" + std::string(text) + "\""; }
+std::string QuotedText(const char* text) {
+  if (text == nullptr) return "null";
+  std::string quoted(1, '"');
+  quoted += text;
+  quoted += '"';
+  return quoted;
+}
 
 DWORD ErrorFromErrno(int error) {
   switch (error) {
