@@ -19,6 +19,13 @@ constexpr HRESULT kItemNotFound = static_cast<HRESULT>(0x800A0CC1);      // ADO:
 constexpr HRESULT kPropertyNotFound = static_cast<HRESULT>(0x8000500D);  // E_ADS_PROPERTY_NOT_FOUND
 constexpr HRESULT kBadIndex = static_cast<HRESULT>(0x8002000B);          // DISP_E_BADINDEX
 constexpr HRESULT kLogonFailed = static_cast<HRESULT>(0x80040111);       // MAPI_E_LOGON_FAILED
+// Win32 errors as statuses: a planned one becomes the call's last error.
+constexpr HRESULT kFileNotFound = static_cast<HRESULT>(0x80070002);      // ERROR_FILE_NOT_FOUND
+constexpr HRESULT kPathNotFound = static_cast<HRESULT>(0x80070003);      // ERROR_PATH_NOT_FOUND
+constexpr HRESULT kAccessDenied = static_cast<HRESULT>(0x80070005);      // ERROR_ACCESS_DENIED
+constexpr HRESULT kInvalidHandle = static_cast<HRESULT>(0x80070006);     // ERROR_INVALID_HANDLE
+constexpr HRESULT kReadFault = static_cast<HRESULT>(0x8007001E);         // ERROR_READ_FAULT
+constexpr HRESULT kSharingViolation = static_cast<HRESULT>(0x80070020);  // ERROR_SHARING_VIOLATION
 
 constexpr FaultPoint kFaultPoints[] = {
     // Extended MAPI
@@ -112,6 +119,14 @@ constexpr FaultPoint kFaultPoints[] = {
     {"FormatMessageA", kNoSuchObject},
     {"GetDesktopWindow", kCallFailed},
     {"LookupAccountSidW", kCallFailed},
+    {"GetTempPathA", kPathNotFound},
+    {"GetTempFileNameA", kAccessDenied},
+    {"CreateProcessA", kFileNotFound},
+    {"WaitForSingleObject", kInvalidHandle},
+    {"CloseHandle", kInvalidHandle},
+    {"CreateFileA", kSharingViolation},
+    {"ReadFile", kReadFault},
+    {"DeleteFileA", kAccessDenied},
 };
 
 }  // namespace

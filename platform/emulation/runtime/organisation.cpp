@@ -202,6 +202,8 @@ Organisation ParseOrganisation(std::string_view text) {
   if (const Json* faults = members.OptionalArray("faults"))
     for (size_t i = 0; i < faults->size(); ++i)
       organisation.faults.push_back(ReadFault((*faults)[i], Indexed("faults", i)));
+  organisation.verrick = ReadVerrickSettings(members.Find("verrick"));
+  organisation.waitScale = ReadWaitScale(members.Find("waitScale"));
   members.CheckNoOthers();
 
   // References between sections.

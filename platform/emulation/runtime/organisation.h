@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/emulation/runtime/verrick_settings.h"
 #include "platform/emulation/win32/wintypes.h"
 
 namespace emulation {
@@ -135,6 +136,9 @@ struct Organisation {
   DirectoryDefinition directory;
   CdoDefinition cdo;
   std::vector<Fault> faults;
+  VerrickSettings verrick;
+  // Scales the clock of the platform's waits (WaitForSingleObject) only.
+  double waitScale = 1;
 
   const AddressEntry* FindEntry(std::string_view key) const;
   // The entry whose own address (its mailbox DN) is dn, ignoring case.

@@ -27,6 +27,8 @@ struct World {
   // The address-book key of the account logged on through MAPI: the
   // operator, whose rights every later logon is checked against.
   std::string operatorKey;
+  // The thread's last error (GetLastError).
+  DWORD lastError = 0;
   // The calling thread's error object; the emulated platform has one thread.
   IErrorInfo* threadErrorInfo = nullptr;
   std::map<std::string, unsigned, std::less<>> callCounts;

@@ -1,4 +1,4 @@
-// Account lookup and the thread's last error, served from the directory.
+// Account lookup, served from the directory.
 #include <cstring>
 #include <string>
 
@@ -6,15 +6,6 @@
 #include "platform/emulation/runtime/unicode.h"
 #include "platform/emulation/runtime/world.h"
 #include "platform/emulation/sdk.h"
-
-namespace {
-
-DWORD lastError = 0;  // the emulated platform has one thread
-
-}  // namespace
-
-DWORD WINAPI GetLastError(void) { return lastError; }
-void WINAPI SetLastError(DWORD dwErrCode) { lastError = dwErrCode; }
 
 BOOL WINAPI LookupAccountSidW(LPCWSTR lpSystemName, PSID Sid, LPWSTR Name, LPDWORD cchName, LPWSTR ReferencedDomainName,
                               LPDWORD cchReferencedDomainName, PSID_NAME_USE peUse) {

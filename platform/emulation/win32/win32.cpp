@@ -209,3 +209,7 @@ HWND WINAPI GetDesktopWindow() {
   });
   return window;
 }
+
+// The thread's last error: one thread, kept with the run's state.
+DWORD WINAPI GetLastError(void) { return emulation::TheWorld().lastError; }
+void WINAPI SetLastError(DWORD dwErrCode) { emulation::TheWorld().lastError = dwErrCode; }

@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 
+#include "platform/emulation/win32/processes.h"
 #include "platform/emulation/win32/wintypes.h"
 
 #define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100
