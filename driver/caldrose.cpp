@@ -1,12 +1,14 @@
 #include "driver/caldrose.h"
 
 #include "cdo/cdo_probe.h"
+#include "directory/send_as.h"
 #include "driver/run_state.h"
 #include "messaging/logon.h"
 #include "messaging/mailbox_access.h"
 #include "messaging/picker.h"
 #include "messaging/smtp_address.h"
 #include "platform/console.h"
+#include "webprobe/web_services_probe.h"
 
 namespace {
 
@@ -64,6 +66,11 @@ void TestMailbox(RunState& state, const SPropValue* row) {
     ConsolePrintf("%s: Failed to resolve the SMTP address (%08lx)\n", displayName, hr);
     return;
   }
+
+  if (CheckSendAsPermission(*state.directory, state.smtpAddress, state.accountNames, displayName))
+    ConsolePrintf("%s: Active Directory permissions test completed successfully\n", displayName);
+  // Whatever the Send-As check gave.
+  RunWebServicesProbe(state.smtpAddress, displayName);
 }
 
 int RunCaldrose(int argc, char** argv) {

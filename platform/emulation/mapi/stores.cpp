@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/emulation/directory/directory.h"
 #include "platform/emulation/mapi/mapi_memory.h"
 #include "platform/emulation/mapi/mapi_objects.h"
 #include "platform/emulation/mapi/unserved.h"
@@ -255,8 +256,10 @@ HRESULT NewProfileStore(const StoreDefinition& definition, const std::string& ke
 bool MayOpenMailbox(const std::string& operatorKey, const AddressEntry& owner, const DatabaseDefinition& database,
                     bool adminPrivilege) {
   if (owner.key == operatorKey) return true;
-  return adminPrivilege && std::find(database.administrators.begin(), database.administrators.end(), operatorKey) !=
-                               database.administrators.end();
+  // Rights granted to a group count for its members, nested ones too.
+  return adminPrivilege &&
+         std::any_of(database.administrators.begin(), database.administrators.end(),
+                     [&](const std::string& name) { return name == operatorKey || IsMemberOrSelf(operatorKey, name); });
 }
 
 bool IsMailboxKey(const std::string& key) { return key.rfind(kMailboxKeyPrefix, 0) == 0; }

@@ -230,10 +230,15 @@ Organisation ParseOrganisation(std::string_view text) {
       const DatabaseDefinition* first = nullptr;
       organisation.FindServerOf(database.dn, &first);
       if (first != &database) Fail(field + ".dn", "\"" + database.dn + "\" is used twice");
-      for (size_t a = 0; a < database.administrators.size(); ++a)
-        if (organisation.FindEntry(database.administrators[a]) == nullptr)
+      for (size_t a = 0; a < database.administrators.size(); ++a) {
+        const std::string& administrator = database.administrators[a];
+        const auto& groups = organisation.directory.groups;
+        const bool isGroup = std::any_of(groups.begin(), groups.end(),
+                                         [&](const DirectoryGroup& group) { return group.name == administrator; });
+        if (organisation.FindEntry(administrator) == nullptr && !isGroup)
           Fail(Indexed(field + ".administrators", a),
-               "no address-book entry has the key \"" + database.administrators[a] + "\"");
+               "neither an address-book key nor a directory group is named \"" + administrator + "\"");
+      }
     }
   }
   return organisation;

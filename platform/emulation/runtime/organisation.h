@@ -61,7 +61,9 @@ struct AddressEntry {
 // who may open its mailboxes with administrative rights.
 struct DatabaseDefinition {
   std::string dn;
-  std::vector<std::string> administrators;  // address-book keys
+  // Address-book keys, or names of directory groups whose members are
+  // administrators.
+  std::vector<std::string> administrators;
 };
 
 struct ServerDefinition {
