@@ -27,7 +27,7 @@ constexpr unsigned kAnyOccurrence = 0;
 struct Expectation {
   const char* operation;
   unsigned occurrence;    // kAnyOccurrence: every call of the operation
-  const char* onFailure;  // the line the tool prints
+  const char* onFailure;  // the line the tool prints; null: nothing changes
   const char* onWarning;  // the line the tool prints; null: nothing changes
 };
 
@@ -111,6 +111,9 @@ const Expectation kExpectations[] = {
      "Unable to get the tokenGroups ffffffff8000500d\nGetAccountNames failed (8000500d) for operator@test.example\n",
      nullptr},
     {"Connection15::Close", kAnyOccurrence, "Exception caught for IADWrapper::Close\n", nullptr},
+    // The picker: without a desktop window the dialog has no parent.
+    {"GetDesktopWindow", kAnyOccurrence, nullptr, nullptr},
+    {"IAddrBook::Address", kAnyOccurrence, "Display GAL failed (80004005)\n", nullptr},
 };
 
 const Expectation* ExpectationFor(const std::string& operation, unsigned occurrence) {
@@ -145,7 +148,7 @@ std::string WithFault(const FaultPoint& point, HRESULT status) {
 
 // Runs the start-up on organisation and checks what every run must give.
 std::string CheckedRun(const std::string& organisation, const std::string& what) {
-  const std::string out = RunInProcess(organisation, "\n");
+  const std::string out = RunInProcess(organisation, "\n\n");
   EXPECT_EQ(emulation::LedgerLive(), std::vector<std::string>{}) << what;
   EXPECT_EQ(emulation::LedgerViolations(), std::vector<std::string>{}) << what;
   const auto journal = emulation::Journal();
@@ -161,7 +164,7 @@ bool HasLine(const std::string& out, const char* line) {
 TEST(FaultSweep, EveryCallOfTheStartUpFailsAndWarnsCleanly) {
   emulation::ResetRun();
   const std::string baseline = CheckedRun(OperatorOrganisationText(), "the run without faults");
-  RunInProcess(OperatorOrganisationText(), "\n");
+  RunInProcess(OperatorOrganisationText(), "\n\n");
   const std::vector<FaultPoint> points = CallsOf(emulation::Journal());
   emulation::ResetRun();
 
@@ -176,7 +179,10 @@ TEST(FaultSweep, EveryCallOfTheStartUpFailsAndWarnsCleanly) {
     }
     const HRESULT failure = emulation::FindFaultPoint(point.operation)->typicalFailure;
     const std::string failed = CheckedRun(WithFault(point, failure), name + " failing");
-    EXPECT_TRUE(HasLine(failed, expected->onFailure)) << name << " failing printed:\n" << failed;
+    if (expected->onFailure != nullptr)
+      EXPECT_TRUE(HasLine(failed, expected->onFailure)) << name << " failing printed:\n" << failed;
+    else
+      EXPECT_EQ(failed, baseline) << name << " failing";
 
     const HRESULT warning = point.operation == "IMailUser::GetProps" ? kErrorsReturned : kWarning;
     const std::string warned = CheckedRun(WithFault(point, warning), name + " warning");

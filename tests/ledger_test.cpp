@@ -26,7 +26,7 @@ TEST_F(Ledger, IsEmptyAfterEveryRun) {
   const std::string failingOpen =
       organisation.substr(0, organisation.rfind('}')) +
       R"(, "faults": [{"operation": "Connection15::Open", "status": "0x80040E4D", "source": "S", "description": "D"}]})";
-  for (const auto& [text, answers] : {std::pair{organisation, "\n"}, {organisation, ""}, {failingOpen, "\n"}}) {
+  for (const auto& [text, answers] : {std::pair{organisation, "\n\n"}, {organisation, ""}, {failingOpen, "\n\n"}}) {
     RunInProcess(text, answers);
     EXPECT_EQ(emulation::LedgerLive(), std::vector<std::string>{});
     EXPECT_EQ(emulation::LedgerViolations(), std::vector<std::string>{});
@@ -45,7 +45,7 @@ std::vector<emulation::Event> CleanUp() {
 }
 
 TEST_F(Ledger, TheCleanUpReleasesInItsFixedOrder) {
-  RunInProcess(OperatorOrganisationText(), "\n");
+  RunInProcess(OperatorOrganisationText(), "\n\n");
   using emulation::Call;
   using emulation::Released;
   const std::vector<emulation::Event> expected = {
@@ -144,7 +144,7 @@ TEST_F(Ledger, CountsEachInterfaceOfAnObjectOnItsOwn) {
 TEST_F(Ledger, ARunAfterAResetStartsAsInANewProcess) {
   std::string other = OperatorOrganisationText();
   other.replace(other.find("Mailbox - Test Operator"), 23, "Mailbox - Someone Else");
-  const std::string expected = RunInProcess(other, "\n");
+  const std::string expected = RunInProcess(other, "\n\n");
   const auto expectedJournal = emulation::Journal();
   emulation::ResetRun();
 
@@ -152,7 +152,7 @@ TEST_F(Ledger, ARunAfterAResetStartsAsInANewProcess) {
   SetErrorInfo(0, emulation::NewErrorInfo("left", "behind"));
   emulation::ResetRun();
 
-  EXPECT_EQ(RunInProcess(other, "\n"), expected);
+  EXPECT_EQ(RunInProcess(other, "\n\n"), expected);
   EXPECT_NE(expected.find("Opening Default Message Store Mailbox - Someone Else\n"), std::string::npos);
   EXPECT_EQ(emulation::Journal(), expectedJournal);
   EXPECT_EQ(emulation::LedgerLive(), std::vector<std::string>{});

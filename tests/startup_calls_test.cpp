@@ -8,7 +8,7 @@
 namespace {
 
 TEST(StartupCalls, AreMadeInOrderWithThePlatformsFlags) {
-  RunInProcess(OperatorOrganisationText(), "\n");
+  RunInProcess(OperatorOrganisationText(), "\n\n");
   const std::vector<std::string> expected = {
       "MAPIInitialize(version 0, flags 0x0)",
       // No parent window, profile or password; the dialog, a new session, no spooler.
@@ -74,6 +74,10 @@ TEST(StartupCalls, AreMadeInOrderWithThePlatformsFlags) {
       "VarBstrCat()",
       "SysAllocString(11 characters)",
       "IADs::Get(\"tokenGroups\")",
+      // The picker: the modal address dialog on the desktop window, one
+      // well titled "Select"; nothing is chosen.
+      "GetDesktopWindow()",
+      "IAddrBook::Address(window, 0x21, \"Select Mailbox\", 1 well(s) [\"Select\"], focus 0)",
       // The clean-up closes the connection, and MAPI goes last.
       "Connection15::Close()",
       "MAPIUninitialize()",
@@ -90,10 +94,10 @@ TEST(StartupCalls, ADomainControllerReachesOnlyTheRootDseAndTheSearchBase) {
       if (call.rfind(prefix, 0) != 0) calls.push_back(call);
     return calls;
   };
-  RunInProcess(OperatorOrganisationText(), "\n");
+  RunInProcess(OperatorOrganisationText(), "\n\n");
   const auto withoutOne = traceWithout("SysAllocString(113 ");
   emulation::ResetRun();
-  RunInProcess(OperatorOrganisationText(), "\n", {"dc01.test.example"});
+  RunInProcess(OperatorOrganisationText(), "\n\n", {"dc01.test.example"});
   auto withOne = traceWithout("SysAllocString(131 ");
   emulation::ResetRun();
   size_t named = 0;

@@ -37,7 +37,7 @@ Json Fault(const char* operation, const char* status, unsigned occurrence = 1) {
   return {{"operation", operation}, {"status", status}, {"occurrence", occurrence}};
 }
 
-ToolRun RunOn(const Json& organisation, const std::string& input = "\n", std::vector<std::string> args = {}) {
+ToolRun RunOn(const Json& organisation, const std::string& input = "\n\n", std::vector<std::string> args = {}) {
   TemporaryFile file(organisation.dump(2));
   return RunTool(args, file.path(), input);
 }
@@ -54,7 +54,7 @@ TEST(Usage, TwoOrMoreArgumentsPrintTheUsageAndExitWithOne) {
 }
 
 TEST(Startup, SucceedsOnTheBuiltInOrganisation) {
-  const ToolRun run = RunTool({}, "", "\n");
+  const ToolRun run = RunTool({}, "", "\n\n");
   EXPECT_EQ(run.out, std::string(kBanner) + "Opening Default Message Store Mailbox - Ada Quill\n");
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.exitCode, 0);
@@ -62,7 +62,7 @@ TEST(Startup, SucceedsOnTheBuiltInOrganisation) {
 
 TEST(Startup, SucceedsWithOrWithoutADomainController) {
   for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"dc01.test.example"}}) {
-    const ToolRun run = RunOn(OperatorOrganisation(), "\n", args);
+    const ToolRun run = RunOn(OperatorOrganisation(), "\n\n", args);
     EXPECT_EQ(run.out, std::string(kBanner) + kOpened);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.exitCode, 0);
@@ -110,7 +110,7 @@ TEST(Startup, TheOperatorLookupPrintsWhatItCouldNotFind) {
   for (const Case& c : cases) {
     Json organisation = OperatorOrganisation();
     c.change(organisation);
-    const ToolRun run = RunOn(organisation, "\n", c.args);
+    const ToolRun run = RunOn(organisation, "\n\n", c.args);
     EXPECT_EQ(run.out, std::string(kBanner) + kOpened + c.expected) << c.what;
     EXPECT_EQ(run.err, "") << c.what;
     EXPECT_EQ(run.exitCode, 0) << c.what;
@@ -124,7 +124,7 @@ TEST(Startup, TheProfileDialogTakesANameOrANumber) {
   second["default"] = false;
   second["stores"][1]["displayName"] = "Mailbox - Second";
   organisation["profiles"].push_back(second);
-  for (const char* answer : {"2\n", "second\n", "Nobody\nSecond\n"}) {
+  for (const char* answer : {"2\n\n", "second\n\n", "Nobody\nSecond\n\n"}) {
     const ToolRun run = RunOn(organisation, answer);
     EXPECT_EQ(run.out, std::string(kBanner) + "Opening Default Message Store Mailbox - Second\n") << answer;
     EXPECT_EQ(run.exitCode, 0);
@@ -139,16 +139,16 @@ struct FailureCase {
 };
 
 const FailureCase kStartupFailures[] = {
-    {"MAPIInitialize", [](Json& o) { o["faults"] = {Fault("MAPIInitialize", "0x80040605")}; }, "\n",
+    {"MAPIInitialize", [](Json& o) { o["faults"] = {Fault("MAPIInitialize", "0x80040605")}; }, "\n\n",
      "MAPIInitialize() failed (80040605)\n"},
     {"ProfileDialogCancelled", [](Json&) {}, "", "MAPILogonEx() failed (80040113)\n"},
-    {"MAPILogonEx", [](Json& o) { o["faults"] = {Fault("MAPILogonEx", "0x80040111")}; }, "\n",
+    {"MAPILogonEx", [](Json& o) { o["faults"] = {Fault("MAPILogonEx", "0x80040111")}; }, "\n\n",
      "MAPILogonEx() failed (80040111)\n"},
-    {"GetMsgStoresTable", [](Json& o) { o["faults"] = {Fault("IMAPISession::GetMsgStoresTable", "0x8004010E")}; }, "\n",
+    {"GetMsgStoresTable", [](Json& o) { o["faults"] = {Fault("IMAPISession::GetMsgStoresTable", "0x8004010E")}; }, "\n\n",
      "GetMsgStoresTable() failed (8004010e)\n"},
-    {"HrQueryAllRows", [](Json& o) { o["faults"] = {Fault("HrQueryAllRows", "0x80040117")}; }, "\n",
+    {"HrQueryAllRows", [](Json& o) { o["faults"] = {Fault("HrQueryAllRows", "0x80040117")}; }, "\n\n",
      "HrQueryAllRows() failed (80040117)\n"},
-    {"OpenMsgStore", [](Json& o) { o["faults"] = {Fault("IMAPISession::OpenMsgStore", "0x8004011D")}; }, "\n",
+    {"OpenMsgStore", [](Json& o) { o["faults"] = {Fault("IMAPISession::OpenMsgStore", "0x8004011D")}; }, "\n\n",
      "OpenMsgStore() for this profile failed (8004011d)\n"},
     {"OnlyTheFirstDefaultStoreIsTried",
      [](Json& o) {
@@ -157,31 +157,31 @@ const FailureCase kStartupFailures[] = {
        o["faults"] = {Fault("IMAPISession::OpenMsgStore", "0x8004011D")};
      },
      "\n", "OpenMsgStore() for this profile failed (8004011d)\n"},
-    {"NoDefaultStore", [](Json& o) { o["profiles"][0]["stores"][1]["default"] = false; }, "\n",
+    {"NoDefaultStore", [](Json& o) { o["profiles"][0]["stores"][1]["default"] = false; }, "\n\n",
      "Could not find default message store for profile chosen\n"},
-    {"NoStores", [](Json& o) { o["profiles"][0]["stores"] = Json::array(); }, "\n",
+    {"NoStores", [](Json& o) { o["profiles"][0]["stores"] = Json::array(); }, "\n\n",
      "Could not find default message store for profile chosen\n"},
-    {"NotAnExchangeStore", [](Json& o) { o["profiles"][0]["stores"][1]["exchange"] = false; }, "\n",
+    {"NotAnExchangeStore", [](Json& o) { o["profiles"][0]["stores"][1]["exchange"] = false; }, "\n\n",
      "Opening Default Message Store Mailbox - Test Operator\n"
      "QueryInterface() failed (80004002)\n"},
-    {"OpenAddressBook", [](Json& o) { o["faults"] = {Fault("IMAPISession::OpenAddressBook", "0x80040115")}; }, "\n",
+    {"OpenAddressBook", [](Json& o) { o["faults"] = {Fault("IMAPISession::OpenAddressBook", "0x80040115")}; }, "\n\n",
      "Opening Default Message Store Mailbox - Test Operator\n"
      "OpenAddressBook() failed (80040115)\n"},
-    {"QueryIdentity", [](Json& o) { o["faults"] = {Fault("IMAPISession::QueryIdentity", "0x80040102")}; }, "\n",
+    {"QueryIdentity", [](Json& o) { o["faults"] = {Fault("IMAPISession::QueryIdentity", "0x80040102")}; }, "\n\n",
      "Opening Default Message Store Mailbox - Test Operator\n"
      "QueryIdentity() failed (80040102)\n"},
-    {"OpenIdentityEntry", [](Json& o) { o["faults"] = {Fault("IAddrBook::OpenEntry", "0x80040201")}; }, "\n",
+    {"OpenIdentityEntry", [](Json& o) { o["faults"] = {Fault("IAddrBook::OpenEntry", "0x80040201")}; }, "\n\n",
      "Opening Default Message Store Mailbox - Test Operator\n"
      "OpenEntry failed for the current profile (80040201)\n"},
-    {"IdentityWithoutEmailAddress", [](Json& o) { o["addressBook"][0].erase("emailAddress"); }, "\n",
+    {"IdentityWithoutEmailAddress", [](Json& o) { o["addressBook"][0].erase("emailAddress"); }, "\n\n",
      "Opening Default Message Store Mailbox - Test Operator\n"
      "QueryIdentity() failed (8004010f)\n"},
-    {"EmailAddressReadFails", [](Json& o) { o["faults"] = {Fault("HrGetOneProp", "0x80040115")}; }, "\n",
+    {"EmailAddressReadFails", [](Json& o) { o["faults"] = {Fault("HrGetOneProp", "0x80040115")}; }, "\n\n",
      "Opening Default Message Store Mailbox - Test Operator\n"
      "QueryIdentity() failed (80040115)\n"},
     // A read that warns of error values gives them error-typed, as the
     // platform does: the same line on every run.
-    {"EmailAddressReadWarns", [](Json& o) { o["faults"] = {Fault("IMailUser::GetProps", "0x00040380")}; }, "\n",
+    {"EmailAddressReadWarns", [](Json& o) { o["faults"] = {Fault("IMailUser::GetProps", "0x00040380")}; }, "\n\n",
      "Opening Default Message Store Mailbox - Test Operator\n"
      "QueryIdentity() failed (8004010f)\n"},
     {"EmailAddressReadWarnsWithItsOwnError",
@@ -190,35 +190,35 @@ const FailureCase kStartupFailures[] = {
        fault["valueError"] = "0x80040115";
        o["faults"] = {fault};
      },
-     "\n",
+     "\n\n",
      "Opening Default Message Store Mailbox - Test Operator\n"
      "QueryIdentity() failed (80040115)\n"},
     {"NoSmtpProxyAddress",
-     [](Json& o) { o["addressBook"][0]["proxyAddresses"] = {"X400:c=US;a= ;p=Test;o=Site;s=Operator;"}; }, "\n",
+     [](Json& o) { o["addressBook"][0]["proxyAddresses"] = {"X400:c=US;a= ;p=Test;o=Site;s=Operator;"}; }, "\n\n",
      "Opening Default Message Store Mailbox - Test Operator\n"
      "Resolving SMTP address failed (800b0001)\n"},
-    {"PrepareRecips", [](Json& o) { o["faults"] = {Fault("IAddrBook::PrepareRecips", "0x80040115")}; }, "\n",
+    {"PrepareRecips", [](Json& o) { o["faults"] = {Fault("IAddrBook::PrepareRecips", "0x80040115")}; }, "\n\n",
      "Opening Default Message Store Mailbox - Test Operator\n"
      "Resolving SMTP address failed (80040115)\n"},
-    {"AddressListAllocation", [](Json& o) { o["faults"] = {Fault("MAPIAllocateBuffer", "0x8007000E")}; }, "\n",
+    {"AddressListAllocation", [](Json& o) { o["faults"] = {Fault("MAPIAllocateBuffer", "0x8007000E")}; }, "\n\n",
      "Opening Default Message Store Mailbox - Test Operator\n"
      "Resolving SMTP address failed (8007000e)\n"},
     // The directory connection, opened between the address book and the
     // identity.
-    {"ConnectionNotCreated", [](Json& o) { o["faults"] = {Fault("CoCreateInstance", "0x80040154")}; }, "\n",
+    {"ConnectionNotCreated", [](Json& o) { o["faults"] = {Fault("CoCreateInstance", "0x80040154")}; }, "\n\n",
      "Opening Default Message Store Mailbox - Test Operator\n"
      "Failed to create AD connection object ffffffff80040154\n"
      "Failed to open Active Directory (80040154)\n"},
-    {"ConnectionNotRun", [](Json& o) { o["faults"] = {Fault("OleRun", "0x80004005")}; }, "\n",
+    {"ConnectionNotRun", [](Json& o) { o["faults"] = {Fault("OleRun", "0x80004005")}; }, "\n\n",
      "Opening Default Message Store Mailbox - Test Operator\n"
      "Failed to create AD connection object ffffffff80004005\n"
      "Failed to open Active Directory (80004005)\n"},
     {"ConnectionWithoutInterface", [](Json& o) { o["faults"] = {Fault("_Connection::QueryInterface", "0x80004002")}; },
-     "\n",
+     "\n\n",
      "Opening Default Message Store Mailbox - Test Operator\n"
      "Failed to create AD connection object ffffffff80004002\n"
      "Failed to open Active Directory (80004002)\n"},
-    {"AdsiProviderMissing", [](Json& o) { o["directory"]["adsiProvider"] = false; }, "\n",
+    {"AdsiProviderMissing", [](Json& o) { o["directory"]["adsiProvider"] = false; }, "\n\n",
      "Opening Default Message Store Mailbox - Test Operator\n"
      "IADWrapper::Open: COM Error 0x800A0E7A - Unknown error 0x800A0E7A - Source: ADODB.Connection - "
      "Description Provider cannot be found. It may not be properly installed.\n"
@@ -235,7 +235,7 @@ const FailureCase kStartupFailures[] = {
        fault["description"] = "Authentication failed.";
        o["faults"] = {fault};
      },
-     "\n",
+     "\n\n",
      "Opening Default Message Store Mailbox - Test Operator\n"
      "IADWrapper::Open: COM Error 0x80040E4D - IDispatch error #3149 - Source: Microsoft OLE DB Provider for ADSI - "
      "Description Authentication failed.\n"
@@ -251,7 +251,7 @@ const FailureCase kStartupFailures[] = {
        fault["description"] = "Authentication failed.";
        o["faults"] = {fault};
      },
-     "\n",
+     "\n\n",
      "Opening Default Message Store Mailbox - Test Operator\n"
      "IADWrapper::Open: COM Error 0x80040E4D - IDispatch error #3149 - Source: (null) - "
      "Description Authentication failed.\n"
@@ -260,11 +260,11 @@ const FailureCase kStartupFailures[] = {
      "Exception caught for IADWrapper::Close\n"
      "Exception caught for IADWrapper::Close\n"},
     // The texts of the open cannot be allocated.
-    {"CredentialsTextNotAllocated", [](Json& o) { o["faults"] = {Fault("SysAllocString", "0x8007000E")}; }, "\n",
+    {"CredentialsTextNotAllocated", [](Json& o) { o["faults"] = {Fault("SysAllocString", "0x8007000E")}; }, "\n\n",
      "Opening Default Message Store Mailbox - Test Operator\n"
      "Exception caught for IADWrapper::Open\n"
      "Failed to open Active Directory (80004005)\n"},
-    {"ConnectionStringNotAllocated", [](Json& o) { o["faults"] = {Fault("SysAllocString", "0x8007000E", 2)}; }, "\n",
+    {"ConnectionStringNotAllocated", [](Json& o) { o["faults"] = {Fault("SysAllocString", "0x8007000E", 2)}; }, "\n\n",
      "Opening Default Message Store Mailbox - Test Operator\n"
      "Exception caught for IADWrapper::Open\n"
      "Exception caught for IADWrapper::Close\n"
@@ -272,17 +272,17 @@ const FailureCase kStartupFailures[] = {
      "Exception caught for IADWrapper::Close\n"
      "Exception caught for IADWrapper::Close\n"},
     {"TimeoutFailsWithoutErrorObject",
-     [](Json& o) { o["faults"] = {Fault("Connection15::put_ConnectionTimeout", "0x80070057")}; }, "\n",
+     [](Json& o) { o["faults"] = {Fault("Connection15::put_ConnectionTimeout", "0x80070057")}; }, "\n\n",
      "Opening Default Message Store Mailbox - Test Operator\n"
      "IADWrapper::Open: COM Error 0x80070057 - The parameter is incorrect. - Source: (null) - Description (null)\n"
      "Exception caught for IADWrapper::Close\n"
      "Failed to open Active Directory (80004005)\n"
      "Exception caught for IADWrapper::Close\n"
      "Exception caught for IADWrapper::Close\n"},
-    {"OpenSucceedsWithAWarning", [](Json& o) { o["faults"] = {Fault("Connection15::Open", "0x00000001")}; }, "\n",
+    {"OpenSucceedsWithAWarning", [](Json& o) { o["faults"] = {Fault("Connection15::Open", "0x00000001")}; }, "\n\n",
      "Opening Default Message Store Mailbox - Test Operator\n"
      "Failed to open Active Directory (00000001)\n"},
-    {"CloseFailsAtCleanUp", [](Json& o) { o["faults"] = {Fault("Connection15::Close", "0x80004005")}; }, "\n",
+    {"CloseFailsAtCleanUp", [](Json& o) { o["faults"] = {Fault("Connection15::Close", "0x80004005")}; }, "\n\n",
      "Opening Default Message Store Mailbox - Test Operator\n"
      // The clean-up's close raises; the destructor's succeeds.
      "Exception caught for IADWrapper::Close\n"},
