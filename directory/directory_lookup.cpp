@@ -301,45 +301,46 @@ HRESULT IADWrapper::HasSendAsPermission(const char* smtpAddress, const AccountNa
     ReleaseInterface(entry);
     VariantClear(&entryValue);
   };
-  try {
+  // Each step that finishes the check early returns, its status standing.
+  const auto check = [&] {
     status = GetUserObject(smtpAddress, &user);
     if (FAILED(status) || user == nullptr) {
       ConsolePrintf("{%s} Unable to get the user object %I64x\n", smtpAddress, WidenStatus(status));
-      throw status;
+      return;
     }
     OwnedBstr attribute(AllocateBstr(OLESTR("nTSecurityDescriptor")));
     status = user->Get(attribute.get(), &descriptorValue);
     if (FAILED(status)) {
       ConsolePrintf("{%s} Unable to get NTSecurityDescriptor %I64x\n", smtpAddress, WidenStatus(status));
-      throw status;
+      return;
     }
     if (descriptorValue.vt != VT_DISPATCH) {
       ConsolePrintf("{%s} Invalid variant type\n", smtpAddress);
-      throw status;
+      return;
     }
     status =
         descriptorValue.pdispVal->QueryInterface(IID_IADsSecurityDescriptor, reinterpret_cast<void**>(&descriptor));
-    if (FAILED(status)) throw status;
+    if (FAILED(status)) return;
     status = descriptor->get_DiscretionaryAcl(&aclDispatch);
     if (FAILED(status)) {
       ConsolePrintf("{%s} Unable to get the DescretionaryACL %I64x\n", smtpAddress, WidenStatus(status));
-      throw status;
+      return;
     }
     status = aclDispatch->QueryInterface(IID_IADsAccessControlList, reinterpret_cast<void**>(&acl));
     if (FAILED(status)) {
       ConsolePrintf("{%s} Unable to get the AccessControlList %I64x\n", smtpAddress, WidenStatus(status));
-      throw status;
+      return;
     }
     status = acl->get__NewEnum(&enumUnknown);
     if (FAILED(status)) {
       ConsolePrintf("{%s} Unable to enumerate the AccessControlList %I64x\n", smtpAddress, WidenStatus(status));
-      throw status;
+      return;
     }
     status = enumUnknown->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(&entries));
     if (FAILED(status)) {
       ConsolePrintf("{%s} Unable to query the enumeration for the AccessControlList %I64x\n", smtpAddress,
                     WidenStatus(status));
-      throw status;
+      return;
     }
     while (true) {
       ULONG fetched = 0;
@@ -387,8 +388,9 @@ HRESULT IADWrapper::HasSendAsPermission(const char* smtpAddress, const AccountNa
         break;
       }
     }
-  } catch (HRESULT) {
-    // A step that finished the check early; its status stands.
+  };
+  try {
+    check();
   } catch (const _com_error& error) {
     PrintComError(kHasSendAsMethod, error, smtpAddress);
     status = StatusAfterException(status);
