@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -127,6 +128,78 @@ TEST_F(Directory, SendAsOutcomesFollowTheAclInListOrder) {
     const bool granted = CheckSendAsPermission(*directory_, "owner@test.example", names_, "Owner");
     EXPECT_EQ(granted, std::string(test.printed).empty()) << test.what;
     EXPECT_EQ(Printed(), test.printed) << test.what;
+    TearDown();
+  }
+}
+
+// The Send-As check's own failures, each reached by a planned fault on the
+// last call of its operation in the run (the check comes after the
+// operator's names were read) or by the directory's answer.
+struct CheckFailure {
+  const char* what;
+  const char* operation;  // planned to fail, or null
+  const char* status;
+  std::function<void(Json&)> arrange;
+  const char* address;
+  std::string printed;
+};
+
+TEST_F(Directory, TheSendAsCheckReportsWhatItCouldNotRead) {
+  const std::string owner = "{owner@test.example} ";
+  const std::string failed = "Owner: Failed to check Active Directory for Send As permissions ";
+  const std::string none = "Owner: No Send As permission for the {TEST\\operator} account operator.\n";
+  const auto nothing = [](Json&) {};
+  const std::vector<CheckFailure> cases = {
+      {"the owner's object cannot be opened", "ADsGetObject", "0x80072030", nothing, "owner@test.example",
+       owner + "Unable to get AD object LDAP://CN=Owner,CN=Users,DC=test,DC=example due to ffffffff80072030\n" + owner +
+           "Unable to get the user object ffffffff80072030\n" + failed + "(80072030)\n"},
+      {"nobody has the address", nullptr, nullptr, nothing, "nobody@test.example",
+       "{nobody@test.example} Unable to find user in AD\n{nobody@test.example} Unable to get the user object 0\n" +
+           none},
+      {"the descriptor cannot be read", "IADs::Get", "0x8000500D", nothing, "owner@test.example",
+       owner + "Unable to get NTSecurityDescriptor ffffffff8000500d\n" + failed + "(8000500d)\n"},
+      {"the descriptor comes as bytes", nullptr, nullptr,
+       [](Json& o) { o["directory"]["users"][1]["descriptorAsOctets"] = true; }, "owner@test.example",
+       owner + "Invalid variant type\n" + none},
+      {"the descriptor is no security descriptor", "IADsSecurityDescriptor::QueryInterface", "0x80004002", nothing,
+       "owner@test.example", failed + "(80004002)\n"},
+      {"the list cannot be read", "IADsSecurityDescriptor::get_DiscretionaryAcl", "0x80004005", nothing,
+       "owner@test.example", owner + "Unable to get the DescretionaryACL ffffffff80004005\n" + failed + "(80004005)\n"},
+      {"the list is no access-control list", "IADsAccessControlList::QueryInterface", "0x80004002", nothing,
+       "owner@test.example",
+       owner + "Unable to get the AccessControlList ffffffff80004002\n" + failed + "(80004002)\n"},
+      {"the list gives no enumerator", "IADsAccessControlList::get__NewEnum", "0x80004005", nothing,
+       "owner@test.example",
+       owner + "Unable to enumerate the AccessControlList ffffffff80004005\n" + failed + "(80004005)\n"},
+      {"the enumerator is no IEnumVARIANT", "IEnumVARIANT::QueryInterface", "0x80004002", nothing, "owner@test.example",
+       owner + "Unable to query the enumeration for the AccessControlList ffffffff80004002\n" + failed +
+           "(80004002)\n"},
+      {"the enumeration fails", "IEnumVARIANT::Next", "0x80004005", nothing, "owner@test.example",
+       failed + "(80004005)\n"},
+      // "nTSecurityDescriptor", the check's last string.
+      {"a string cannot be allocated", "SysAllocString", "0x8007000E", nothing, "owner@test.example",
+       "Exception caught for IADWrapper::HasSendAsPermission\n" + failed + "(80004005)\n"},
+  };
+  for (const CheckFailure& c : cases) {
+    Json organisation = Organisation(Json::array({Ace(kOperatorSid, 5, 1, 0x100)}));
+    c.arrange(organisation);
+    if (c.operation != nullptr) {
+      // A run without the fault shows which call of the operation is the
+      // check's last.
+      Start(organisation);
+      ASSERT_EQ(ReadNames(), S_OK);
+      CheckSendAsPermission(*directory_, c.address, names_, "Owner");
+      Printed();
+      unsigned occurrence = 0;
+      for (const emulation::Event& event : emulation::Journal())
+        if (event.kind == emulation::Event::Kind::Call && event.operation == c.operation) ++occurrence;
+      TearDown();
+      organisation["faults"] = {{{"operation", c.operation}, {"status", c.status}, {"occurrence", occurrence}}};
+    }
+    Start(organisation);
+    ASSERT_EQ(ReadNames(), S_OK);
+    EXPECT_FALSE(CheckSendAsPermission(*directory_, c.address, names_, "Owner")) << c.what;
+    EXPECT_EQ(Printed(), c.printed) << c.what;
     TearDown();
   }
 }

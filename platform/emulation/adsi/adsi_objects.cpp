@@ -360,6 +360,17 @@ class DirectoryObject final : public ObjectBase, public Face<IADs> {
     if (SameText(name, "nTSecurityDescriptor")) {
       std::optional<std::vector<AccessEntry>> dacl = directory.Dacl(*dn_);
       if (!dacl) return E_ADS_PROPERTY_NOT_FOUND;
+      if (directory.DescriptorAsOctets(*dn_)) {
+        // A self-relative descriptor's header: revision 1, SE_DACL_PRESENT
+        // and SE_SELF_RELATIVE, no owner, group or lists.
+        const std::vector<BYTE> header = {1, 0, 0x04, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+        SAFEARRAY* bytes = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(header.size()));
+        if (bytes == nullptr) return E_OUTOFMEMORY;
+        memcpy(bytes->pvData, header.data(), header.size());
+        value->vt = VT_ARRAY | VT_UI1;
+        value->parray = bytes;
+        return S_OK;
+      }
       value->vt = VT_DISPATCH;
       return (new SecurityDescriptor(*dn_, std::move(*dacl)))
           ->HandOver(nullptr, IID_IADsSecurityDescriptor, reinterpret_cast<void**>(&value->pdispVal));

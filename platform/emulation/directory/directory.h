@@ -55,6 +55,9 @@ class Directory {
   // The object's discretionary access-control list; none when the object
   // has no security descriptor that can be read.
   virtual std::optional<std::vector<AccessEntry>> Dacl(const std::string& dn) const = 0;
+  // Whether ADSI hands the object's security descriptor out as its raw
+  // bytes (VT_ARRAY | VT_UI1) instead of as an object.
+  virtual bool DescriptorAsOctets(const std::string& dn) const = 0;
   // The account behind a SID, as the domain's account lookup gives it.
   virtual std::optional<AccountName> LookupSid(const Sid& sid) const = 0;
   // The SIDs an account acts as: its own and its token groups. The account

@@ -66,6 +66,11 @@ class OrganisationDirectory final : public Directory {
     return GroupSidsFrom(user->memberOf);
   }
 
+  bool DescriptorAsOctets(const std::string& dn) const override {
+    const DirectoryUser* user = FindUser(dn);
+    return user != nullptr && user->descriptorAsOctets;
+  }
+
   std::optional<std::vector<AccessEntry>> Dacl(const std::string& dn) const override {
     const DirectoryUser* user = FindUser(dn);
     if (user == nullptr || !user->dacl) return std::nullopt;

@@ -96,6 +96,9 @@ struct DirectoryUser {
   std::string sid;
   std::vector<std::string> memberOf;                       // names of groups
   std::optional<std::vector<AccessEntryDefinition>> dacl;  // absent: no readable descriptor
+  // ADSI hands the descriptor out as its raw bytes, as it does for one it
+  // cannot map to an object.
+  bool descriptorAsOctets = false;
 };
 
 struct DirectoryGroup {

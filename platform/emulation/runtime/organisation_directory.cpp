@@ -85,6 +85,7 @@ DirectoryUser ReadUser(const Json& json, const std::string& path) {
     for (size_t i = 0; i < dacl->size(); ++i)
       user.dacl->push_back(ReadAccessEntry((*dacl)[i], Indexed(members.Field("dacl"), i)));
   }
+  user.descriptorAsOctets = members.OptionalBool("descriptorAsOctets").value_or(false);
   members.CheckNoOthers();
   return user;
 }
