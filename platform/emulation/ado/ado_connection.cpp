@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/emulation/com/classes.h"
+#include "platform/emulation/com/dispatch_object.h"
 #include "platform/emulation/runtime/object.h"
 #include "platform/emulation/runtime/unicode.h"
 #include "platform/emulation/runtime/world.h"
@@ -47,12 +48,7 @@ class Connection final : public ObjectBase, public Face<_Connection>, public Fac
                    [&] { return (riid == IID_Connection15 || riid == IID__Connection) ? S_OK : S_FALSE; });
   }
 
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override { return *pctinfo = 0, S_OK; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return E_NOTIMPL;
-  }
+  UNSERVED_DISPATCH(_Connection)
 
   HRESULT STDMETHODCALLTYPE get_Properties(ADOProperties**) override {
     return Unserved("_ADO::get_Properties", E_NOTIMPL);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/emulation/com/classes.h"
+#include "platform/emulation/com/dispatch_object.h"
 #include "platform/emulation/com/emulated_strings.h"
 #include "platform/emulation/directory/directory.h"
 #include "platform/emulation/runtime/object.h"
@@ -41,20 +42,6 @@ HRESULT Fail(HRESULT status, const char* source, const char* description) {
   SetFaultErrorInfo({"", 1, status, source, description});
   return status;
 }
-
-#define ADO_DISPATCH_UNSERVED(Interface)                                                                            \
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override {                                                      \
-    return Unserved(#Interface "::GetTypeInfoCount", E_NOTIMPL);                                                    \
-  }                                                                                                                 \
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override {                                         \
-    return Unserved(#Interface "::GetTypeInfo", E_NOTIMPL);                                                         \
-  }                                                                                                                 \
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {                        \
-    return Unserved(#Interface "::GetIDsOfNames", E_NOTIMPL);                                                       \
-  }                                                                                                                 \
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override { \
-    return Unserved(#Interface "::Invoke", E_NOTIMPL);                                                              \
-  }
 
 // A record's value of one requested attribute: text, or null. Values are
 // kept as plain text so that an object released by the tool holds nothing
@@ -95,7 +82,7 @@ class AdoField final : public ObjectBase, public Face<Field>, public Face<ISuppo
     return Guarded("ISupportErrorInfo::InterfaceSupportsErrorInfo", NameOf(&riid),
                    [&] { return riid == IID_Field20 ? S_OK : S_FALSE; });
   }
-  ADO_DISPATCH_UNSERVED(Field20)
+  UNSERVED_DISPATCH(Field20)
 
   HRESULT STDMETHODCALLTYPE get_Properties(ADOProperties**) override {
     return Unserved("Field20::get_Properties", E_NOTIMPL);
@@ -166,7 +153,7 @@ class AdoFields final : public ObjectBase, public Face<Fields>, public Face<ISup
     return Guarded("ISupportErrorInfo::InterfaceSupportsErrorInfo", NameOf(&riid),
                    [&] { return riid == IID_Fields15 ? S_OK : S_FALSE; });
   }
-  ADO_DISPATCH_UNSERVED(Fields15)
+  UNSERVED_DISPATCH(Fields15)
 
   HRESULT STDMETHODCALLTYPE get_Count(LONG*) override { return Unserved("Fields15::get_Count", E_NOTIMPL); }
   HRESULT STDMETHODCALLTYPE _NewEnum(IUnknown**) override { return Unserved("Fields15::_NewEnum", E_NOTIMPL); }
@@ -275,7 +262,7 @@ class Recordset final : public ObjectBase, public Face<_Recordset>, public Face<
     if (riid == IID_ISupportErrorInfo) return static_cast<ISupportErrorInfo*>(this);
     return nullptr;
   }
-  ADO_DISPATCH_UNSERVED(_Recordset)
+  UNSERVED_DISPATCH(_Recordset)
 
   HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override {
     return Guarded("ISupportErrorInfo::InterfaceSupportsErrorInfo", NameOf(&riid),

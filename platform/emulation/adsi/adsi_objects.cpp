@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/emulation/com/dispatch_object.h"
 #include "platform/emulation/com/emulated_strings.h"
 #include "platform/emulation/directory/directory.h"
 #include "platform/emulation/runtime/ledger.h"
@@ -23,21 +24,6 @@ constexpr HRESULT kNoSuchDomain = static_cast<HRESULT>(0x8007054B);
 constexpr HRESULT kServerNotOperational = static_cast<HRESULT>(0x8007203A);
 constexpr HRESULT kNoSuchObject = static_cast<HRESULT>(0x80072030);
 constexpr HRESULT kSyntaxError = static_cast<HRESULT>(0x800401E4);  // MK_E_SYNTAX
-
-// IDispatch of the ADSI objects: late binding is not served.
-#define ADSI_DISPATCH_UNSERVED(Interface)                                                                           \
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override {                                                      \
-    return Unserved(#Interface "::GetTypeInfoCount", E_NOTIMPL);                                                    \
-  }                                                                                                                 \
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override {                                         \
-    return Unserved(#Interface "::GetTypeInfo", E_NOTIMPL);                                                         \
-  }                                                                                                                 \
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {                        \
-    return Unserved(#Interface "::GetIDsOfNames", E_NOTIMPL);                                                       \
-  }                                                                                                                 \
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override { \
-    return Unserved(#Interface "::Invoke", E_NOTIMPL);                                                              \
-  }
 
 // The faces of an object with one ADSI interface: IUnknown and IDispatch
 // answer with it.
@@ -78,7 +64,7 @@ class AccessControlEntry final : public ObjectBase, public Face<IADsAccessContro
         Face<IADsAccessControlEntry>("IADsAccessControlEntry"),
         entry_(std::move(entry)) {}
   ADSI_ONE_FACE(IADsAccessControlEntry)
-  ADSI_DISPATCH_UNSERVED(IADsAccessControlEntry)
+  UNSERVED_DISPATCH(IADsAccessControlEntry)
 
   HRESULT STDMETHODCALLTYPE get_AccessMask(LONG* retval) override {
     return Guarded("IADsAccessControlEntry::get_AccessMask", {}, [&] { return *retval = entry_.accessMask, S_OK; });
@@ -181,7 +167,7 @@ class AccessControlList final : public ObjectBase, public Face<IADsAccessControl
         Face<IADsAccessControlList>("IADsAccessControlList"),
         entries_(std::move(entries)) {}
   ADSI_ONE_FACE(IADsAccessControlList)
-  ADSI_DISPATCH_UNSERVED(IADsAccessControlList)
+  UNSERVED_DISPATCH(IADsAccessControlList)
 
   HRESULT STDMETHODCALLTYPE get_AclRevision(LONG*) override {
     return Unserved("IADsAccessControlList::get_AclRevision", E_NOTIMPL);
@@ -219,7 +205,7 @@ class SecurityDescriptor final : public ObjectBase, public Face<IADsSecurityDesc
         Face<IADsSecurityDescriptor>("IADsSecurityDescriptor"),
         entries_(std::move(entries)) {}
   ADSI_ONE_FACE(IADsSecurityDescriptor)
-  ADSI_DISPATCH_UNSERVED(IADsSecurityDescriptor)
+  UNSERVED_DISPATCH(IADsSecurityDescriptor)
 
   HRESULT STDMETHODCALLTYPE get_Revision(LONG*) override {
     return Unserved("IADsSecurityDescriptor::get_Revision", E_NOTIMPL);
@@ -298,7 +284,7 @@ class DirectoryObject final : public ObjectBase, public Face<IADs> {
   DirectoryObject(std::string path, std::optional<std::string> dn)
       : ObjectBase("IADs " + path), Face<IADs>("IADs"), path_(std::move(path)), dn_(std::move(dn)) {}
   ADSI_ONE_FACE(IADs)
-  ADSI_DISPATCH_UNSERVED(IADs)
+  UNSERVED_DISPATCH(IADs)
 
   HRESULT STDMETHODCALLTYPE get_Name(BSTR*) override { return Unserved("IADs::get_Name", E_NOTIMPL); }
   HRESULT STDMETHODCALLTYPE get_Class(BSTR*) override { return Unserved("IADs::get_Class", E_NOTIMPL); }

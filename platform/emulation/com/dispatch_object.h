@@ -89,3 +89,19 @@ class DispatchFace : public Face<Interface> {
 };
 
 }  // namespace emulation
+
+// IDispatch of an object that the tool reaches only through its vtable:
+// late binding is not served.
+#define UNSERVED_DISPATCH(Interface)                                                                                \
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override {                                                      \
+    return Unserved(#Interface "::GetTypeInfoCount", E_NOTIMPL);                                                    \
+  }                                                                                                                 \
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override {                                         \
+    return Unserved(#Interface "::GetTypeInfo", E_NOTIMPL);                                                         \
+  }                                                                                                                 \
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {                        \
+    return Unserved(#Interface "::GetIDsOfNames", E_NOTIMPL);                                                       \
+  }                                                                                                                 \
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override { \
+    return Unserved(#Interface "::Invoke", E_NOTIMPL);                                                              \
+  }

@@ -130,11 +130,7 @@ AddressEntry ReadAddressEntry(const Json& json, const std::string& path) {
   Members members(json, path);
   AddressEntry entry;
   entry.key = members.RequiredString("key");
-  if (auto kind = members.OptionalString("kind")) {
-    if (*kind != "mailUser" && *kind != "distributionList")
-      Fail(members.Field("kind"), "expected \"mailUser\" or \"distributionList\"");
-    entry.distributionList = *kind == "distributionList";
-  }
+  entry.distributionList = members.Choice("kind", {"mailUser", "distributionList"}) == 1;
   entry.stale = members.OptionalBool("stale").value_or(false);
   if (const Json* mailbox = members.Find("mailbox")) entry.mailbox = ReadMailbox(*mailbox, members.Field("mailbox"));
   entry.displayName = members.OptionalString("displayName");

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <initializer_list>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -62,6 +63,20 @@ class Members {
     const Json* value = Find(name);
     if (value != nullptr && !value->is_array()) Fail(Field(name), "expected an array");
     return value;
+  }
+
+  // One of the given words; the first is the default.
+  size_t Choice(const char* name, std::initializer_list<const char*> words) {
+    const auto value = OptionalString(name);
+    if (!value) return 0;
+    size_t index = 0;
+    for (const char* word : words) {
+      if (*value == word) return index;
+      ++index;
+    }
+    std::string list;
+    for (const char* word : words) list += (list.empty() ? "\"" : ", \"") + std::string(word) + "\"";
+    Fail(Field(name), "expected one of " + list);
   }
 
   void CheckNoOthers() const {
