@@ -45,3 +45,17 @@ endforeach()
 # The registration of the classes and the LDAP provider, for regedit.
 configure_file("${CMAKE_SOURCE_DIR}/platform/emulation/windows/caldrose_platform.reg"
                "${CMAKE_BINARY_DIR}/caldrose_platform.reg" COPYONLY)
+
+# Verrick, the sibling tool, as a Windows program: caldrose.exe starts it
+# from beside itself. It reads the same organisation as the platform.
+add_executable(verrick verrick/main.cpp verrick/report.cpp "${sample_organisation_cpp}"
+               "${CMAKE_SOURCE_DIR}/platform/emulation/runtime/organisation.cpp"
+               "${CMAKE_SOURCE_DIR}/platform/emulation/runtime/organisation_directory.cpp"
+               "${CMAKE_SOURCE_DIR}/platform/emulation/runtime/verrick_settings.cpp"
+               "${CMAKE_SOURCE_DIR}/platform/emulation/runtime/fault_points.cpp"
+               "${CMAKE_SOURCE_DIR}/platform/emulation/directory/sid.cpp")
+set_target_properties(verrick PROPERTIES OUTPUT_NAME Verrick)
+target_include_directories(verrick PRIVATE "${CMAKE_SOURCE_DIR}" "${caldrose_json_include}")
+target_include_directories(verrick BEFORE PRIVATE "${ado_include_dir}")
+target_compile_definitions(verrick PRIVATE _WIN32_WINNT=0x0601 NTDDI_VERSION=0x06010000)
+target_link_options(verrick PRIVATE -static)
