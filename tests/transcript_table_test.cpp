@@ -60,7 +60,10 @@ std::vector<TranscriptCase> LoadCases() {
     c.expected = entry.at("stdout").get<std::string>();
     c.exitCode = entry.at("exitCode").get<int>();
     c.linuxOnly = entry.value("linuxOnly", "");
-    if (entry.contains("windowsStdout")) c.windowsExpected = entry.at("windowsStdout").get<std::string>();
+    if (entry.contains("windowsStdout")) {
+      if (!entry.contains("windowsWhy")) throw std::runtime_error(c.name + ": windowsStdout without windowsWhy");
+      c.windowsExpected = entry.at("windowsStdout").get<std::string>();
+    }
     cases.push_back(std::move(c));
   }
   return cases;
