@@ -40,6 +40,7 @@ preset_tests() {
 }
 windows_build() { cmake --preset windows && cmake --build --preset windows; }
 wine_check() { bash tests/wine/check.sh build/windows/caldrose.exe; }
+wine_transcripts() { bash tests/wine/transcripts.sh build/linux/caldrose_tests; }
 
 # A failed stage skips the stages that need it and lets the others run, so
 # that one run reports everything that is broken.
@@ -55,8 +56,15 @@ for preset in linux linux-release linux-clang; do
 done
 if stage "Windows cross-build" windows_build; then
   stage "Windows build under Wine" wine_check || true
+  # The transcript table on the Windows build; the Linux test program drives it.
+  if [[ -x build/linux/caldrose_tests ]]; then
+    stage "Windows transcripts under Wine" wine_transcripts || true
+  else
+    skip "Windows transcripts under Wine" "Linux build (linux)"
+  fi
 else
   skip "Windows build under Wine" "Windows cross-build"
+  skip "Windows transcripts under Wine" "Windows cross-build"
 fi
 
 echo

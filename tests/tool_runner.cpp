@@ -37,6 +37,13 @@ std::string ReadAll(const std::string& path) {
 }  // namespace
 
 ToolRun RunTool(const std::vector<std::string>& args, const std::string& organisationFile, const std::string& input) {
+  std::vector<std::string> argv{CALDROSE_BINARY};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return RunCommand(argv, organisationFile, input);
+}
+
+ToolRun RunCommand(const std::vector<std::string>& command, const std::string& organisationFile,
+                   const std::string& input) {
   TemporaryFile in(input), out(""), err("");
   const pid_t child = fork();
   if (child < 0) throw std::runtime_error("fork failed");
@@ -52,10 +59,10 @@ ToolRun RunTool(const std::vector<std::string>& args, const std::string& organis
       unsetenv("CALDROSE_ORGANISATION");
     else
       setenv("CALDROSE_ORGANISATION", organisationFile.c_str(), 1);
-    std::vector<char*> argv{const_cast<char*>(CALDROSE_BINARY)};
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    std::vector<char*> argv;
+    for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
-    execv(CALDROSE_BINARY, argv.data());
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   int status = 0;

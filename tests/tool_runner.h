@@ -15,6 +15,10 @@ struct ToolRun {
 // one), feeding input to its standard input.
 ToolRun RunTool(const std::vector<std::string>& args, const std::string& organisationFile, const std::string& input);
 
+// The same for any command line, argv[0] looked up in PATH: the Windows
+// build runs as "wine C:\caldrose\caldrose.exe ...".
+ToolRun RunCommand(const std::vector<std::string>& argv, const std::string& organisationFile, const std::string& input);
+
 // A file that exists for the length of one test.
 class TemporaryFile {
  public:

@@ -7,9 +7,13 @@
 // 2 for a wrong command line. The world it checks is the same organisation
 // the emulated platform serves: the file CALDROSE_ORGANISATION names, or
 // the built-in sample. docs/verrick.md describes the report and settings.
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <chrono>
@@ -39,6 +43,45 @@ std::string ReadOrganisationText() {
   return text.str();
 }
 
+#ifdef _WIN32
+// Writes the report into the caller's file, opened without sharing so that
+// a reader who wants the whole report keeps out while it is written. The
+// file must exist: Verrick never creates one, so that a report that comes
+// after its caller gave up and deleted the file is not left behind.
+template <typename Midway>
+bool WriteReport(const char* path, const std::string& report, Midway&& midway) {
+  // A file someone else holds is waited for a few seconds at most, so
+  // that Verrick always ends in good time.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  HANDLE file = INVALID_HANDLE_VALUE;
+  for (;;) {
+    file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) break;
+    const DWORD error = GetLastError();
+    if (error != ERROR_SHARING_VIOLATION) {
+      fprintf(stderr, "Verrick: cannot open the report file %s: error %lu\n", path, error);
+      return false;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      fprintf(stderr, "Verrick: the report file %s is in use\n", path);
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  const auto writeAll = [&](const char* data, size_t size) {
+    DWORD written = 0;
+    return size == 0 || (WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) && written == size);
+  };
+  const size_t half = report.size() / 2;
+  bool written = writeAll(report.data(), half);
+  midway();
+  written = written && writeAll(report.data() + half, report.size() - half);
+  written = CloseHandle(file) && written;
+  if (!written) fprintf(stderr, "Verrick: cannot write the report file %s\n", path);
+  return written;
+}
+
+#else
 bool WriteAll(int fd, const char* data, size_t size) {
   while (size > 0) {
     const ssize_t written = write(fd, data, size);
@@ -85,6 +128,8 @@ bool WriteReport(const char* path, const std::string& report, Midway&& midway) {
   if (!written) fprintf(stderr, "Verrick: cannot write the report file %s\n", path);
   return written;
 }
+
+#endif  // _WIN32
 
 }  // namespace
 

@@ -4,6 +4,11 @@
 // platform's order.
 #pragma once
 
+// Built for Windows, the emulation compiles against the SDK itself.
+#ifdef _WIN32
+#include "platform/windows/sdk.h"
+#else
+
 #include "platform/emulation/com/com.h"
 
 enum ConnectOptionEnum { adConnectUnspecified = -1, adAsyncConnect = 0x10 };
@@ -19,13 +24,52 @@ struct _ADO : public IDispatch {
   virtual HRESULT STDMETHODCALLTYPE get_Properties(ADOProperties** ppvObject) = 0;
 };
 
+struct _ADOCollection;
+struct ADOErrors;
+struct _Recordset;
+typedef _Recordset _ADORecordset;
+
+enum CursorLocationEnum { adUseNone = 1, adUseServer = 2, adUseClient = 3 };
+enum ConnectModeEnum { adModeUnknown = 0, adModeRead = 1, adModeWrite = 2, adModeReadWrite = 3 };
+enum IsolationLevelEnum { adXactUnspecified = -1, adXactChaos = 0x10, adXactReadCommitted = 0x1000 };
+enum SchemaEnum { adSchemaProviderSpecific = -1 };
+
 struct Connection15 : public _ADO {
+  virtual HRESULT STDMETHODCALLTYPE get_ConnectionString(BSTR* pbstr) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_ConnectionString(BSTR bstr) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_CommandTimeout(LONG* plTimeout) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_CommandTimeout(LONG lTimeout) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_ConnectionTimeout(LONG* plTimeout) = 0;
   virtual HRESULT STDMETHODCALLTYPE put_ConnectionTimeout(LONG lTimeout) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_Version(BSTR* pbstr) = 0;
   virtual HRESULT STDMETHODCALLTYPE Close() = 0;
+  virtual HRESULT STDMETHODCALLTYPE Execute(BSTR CommandText, VARIANT* RecordsAffected, LONG Options,
+                                            _ADORecordset** ppiRset) = 0;
+  virtual HRESULT STDMETHODCALLTYPE BeginTrans(LONG* TransactionLevel) = 0;
+  virtual HRESULT STDMETHODCALLTYPE CommitTrans() = 0;
+  virtual HRESULT STDMETHODCALLTYPE RollbackTrans() = 0;
   virtual HRESULT STDMETHODCALLTYPE Open(BSTR ConnectionString, BSTR UserID, BSTR Password, LONG Options) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_Errors(ADOErrors** ppvObject) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_DefaultDatabase(BSTR* pbstr) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_DefaultDatabase(BSTR bstr) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_IsolationLevel(IsolationLevelEnum* Level) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_IsolationLevel(IsolationLevelEnum Level) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_Attributes(LONG* plAttr) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_Attributes(LONG lAttr) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_CursorLocation(CursorLocationEnum* plCursorLoc) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_CursorLocation(CursorLocationEnum lCursorLoc) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_Mode(ConnectModeEnum* plMode) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_Mode(ConnectModeEnum lMode) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_Provider(BSTR* pbstr) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_Provider(BSTR Provider) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_State(LONG* plObjState) = 0;
+  virtual HRESULT STDMETHODCALLTYPE OpenSchema(SchemaEnum Schema, VARIANT Restrictions, VARIANT SchemaID,
+                                               _ADORecordset** pprset) = 0;
 };
 
-struct _Connection : public Connection15 {};
+struct _Connection : public Connection15 {
+  virtual HRESULT STDMETHODCALLTYPE Cancel() = 0;
+};
 
 extern "C" const CLSID CLSID_Recordset;
 extern "C" const IID IID_Recordset15;
@@ -61,16 +105,12 @@ enum CompareEnum { adCompareLessThan = 0, adCompareEqual = 1, adCompareGreaterTh
 enum PositionEnum { adPosUnknown = -1, adPosBOF = -2, adPosEOF = -3 };
 typedef ADO_LONGPTR PositionEnum_Param;
 enum EditModeEnum { adEditNone = 0 };
-enum CursorLocationEnum { adUseServer = 2, adUseClient = 3 };
 enum CursorOptionEnum { adHoldRecords = 0x100 };
 enum MarshalOptionsEnum { adMarshalAll = 0 };
 enum SearchDirectionEnum { adSearchForward = 1, adSearchBackward = -1 };
 enum DataTypeEnum { adEmpty = 0, adInteger = 3, adBSTR = 8, adVariant = 12, adWChar = 130 };
 enum FieldAttributeEnum { adFldUnspecified = -1 };
 enum ObjectStateEnum { adStateClosed = 0, adStateOpen = 1 };
-
-struct _Recordset;
-typedef _Recordset _ADORecordset;
 
 struct _ADOCollection : public IDispatch {
   virtual HRESULT STDMETHODCALLTYPE get_Count(LONG* c) = 0;
@@ -214,3 +254,5 @@ struct Recordset21 : public Recordset20 {
 struct _Recordset : public Recordset21 {
   virtual HRESULT STDMETHODCALLTYPE Save(VARIANT Destination, PersistFormatEnum PersistFormat) = 0;
 };
+
+#endif  // _WIN32

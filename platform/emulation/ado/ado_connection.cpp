@@ -54,12 +54,45 @@ class Connection final : public ObjectBase, public Face<_Connection>, public Fac
     return Unserved("_ADO::get_Properties", E_NOTIMPL);
   }
 
+  HRESULT STDMETHODCALLTYPE get_ConnectionString(BSTR*) override {
+    return Unserved("Connection15::get_ConnectionString", E_NOTIMPL);
+  }
+  HRESULT STDMETHODCALLTYPE put_ConnectionString(BSTR) override {
+    return Unserved("Connection15::put_ConnectionString", E_NOTIMPL);
+  }
+  HRESULT STDMETHODCALLTYPE get_CommandTimeout(LONG*) override {
+    return Unserved("Connection15::get_CommandTimeout", E_NOTIMPL);
+  }
+  HRESULT STDMETHODCALLTYPE put_CommandTimeout(LONG) override {
+    return Unserved("Connection15::put_CommandTimeout", E_NOTIMPL);
+  }
+  HRESULT STDMETHODCALLTYPE get_ConnectionTimeout(LONG*) override {
+    return Unserved("Connection15::get_ConnectionTimeout", E_NOTIMPL);
+  }
+
   HRESULT STDMETHODCALLTYPE put_ConnectionTimeout(LONG lTimeout) override {
     return Planned("Connection15::put_ConnectionTimeout", Describe("%d", lTimeout), [&] {
       timeoutSeconds_ = lTimeout;
       return S_OK;
     });
   }
+
+  HRESULT STDMETHODCALLTYPE get_Version(BSTR*) override { return Unserved("Connection15::get_Version", E_NOTIMPL); }
+
+  HRESULT STDMETHODCALLTYPE Close() override {
+    return Planned("Connection15::Close", {}, [&] {
+      if (!open_) return Fail(kObjectClosed, "Operation is not allowed when the object is closed.");
+      open_ = false;
+      return S_OK;
+    });
+  }
+
+  HRESULT STDMETHODCALLTYPE Execute(BSTR, VARIANT*, LONG, _ADORecordset**) override {
+    return Unserved("Connection15::Execute", E_NOTIMPL);
+  }
+  HRESULT STDMETHODCALLTYPE BeginTrans(LONG*) override { return Unserved("Connection15::BeginTrans", E_NOTIMPL); }
+  HRESULT STDMETHODCALLTYPE CommitTrans() override { return Unserved("Connection15::CommitTrans", E_NOTIMPL); }
+  HRESULT STDMETHODCALLTYPE RollbackTrans() override { return Unserved("Connection15::RollbackTrans", E_NOTIMPL); }
 
   HRESULT STDMETHODCALLTYPE Open(BSTR ConnectionString, BSTR UserID, BSTR Password, LONG Options) override {
     const std::string arguments =
@@ -74,13 +107,43 @@ class Connection final : public ObjectBase, public Face<_Connection>, public Fac
     });
   }
 
-  HRESULT STDMETHODCALLTYPE Close() override {
-    return Planned("Connection15::Close", {}, [&] {
-      if (!open_) return Fail(kObjectClosed, "Operation is not allowed when the object is closed.");
-      open_ = false;
-      return S_OK;
-    });
+  HRESULT STDMETHODCALLTYPE get_Errors(ADOErrors**) override { return Unserved("Connection15::get_Errors", E_NOTIMPL); }
+  HRESULT STDMETHODCALLTYPE get_DefaultDatabase(BSTR*) override {
+    return Unserved("Connection15::get_DefaultDatabase", E_NOTIMPL);
   }
+  HRESULT STDMETHODCALLTYPE put_DefaultDatabase(BSTR) override {
+    return Unserved("Connection15::put_DefaultDatabase", E_NOTIMPL);
+  }
+  HRESULT STDMETHODCALLTYPE get_IsolationLevel(IsolationLevelEnum*) override {
+    return Unserved("Connection15::get_IsolationLevel", E_NOTIMPL);
+  }
+  HRESULT STDMETHODCALLTYPE put_IsolationLevel(IsolationLevelEnum) override {
+    return Unserved("Connection15::put_IsolationLevel", E_NOTIMPL);
+  }
+  HRESULT STDMETHODCALLTYPE get_Attributes(LONG*) override {
+    return Unserved("Connection15::get_Attributes", E_NOTIMPL);
+  }
+  HRESULT STDMETHODCALLTYPE put_Attributes(LONG) override {
+    return Unserved("Connection15::put_Attributes", E_NOTIMPL);
+  }
+  HRESULT STDMETHODCALLTYPE get_CursorLocation(CursorLocationEnum*) override {
+    return Unserved("Connection15::get_CursorLocation", E_NOTIMPL);
+  }
+  HRESULT STDMETHODCALLTYPE put_CursorLocation(CursorLocationEnum) override {
+    return Unserved("Connection15::put_CursorLocation", E_NOTIMPL);
+  }
+  HRESULT STDMETHODCALLTYPE get_Mode(ConnectModeEnum*) override {
+    return Unserved("Connection15::get_Mode", E_NOTIMPL);
+  }
+  HRESULT STDMETHODCALLTYPE put_Mode(ConnectModeEnum) override { return Unserved("Connection15::put_Mode", E_NOTIMPL); }
+  HRESULT STDMETHODCALLTYPE get_Provider(BSTR*) override { return Unserved("Connection15::get_Provider", E_NOTIMPL); }
+  HRESULT STDMETHODCALLTYPE put_Provider(BSTR) override { return Unserved("Connection15::put_Provider", E_NOTIMPL); }
+  HRESULT STDMETHODCALLTYPE get_State(LONG*) override { return Unserved("Connection15::get_State", E_NOTIMPL); }
+  HRESULT STDMETHODCALLTYPE OpenSchema(SchemaEnum, VARIANT, VARIANT, _ADORecordset**) override {
+    return Unserved("Connection15::OpenSchema", E_NOTIMPL);
+  }
+
+  HRESULT STDMETHODCALLTYPE Cancel() override { return Unserved("_Connection::Cancel", E_NOTIMPL); }
 
   bool IsOpen() const { return open_; }
 

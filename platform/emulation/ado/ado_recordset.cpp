@@ -59,7 +59,7 @@ VARIANT ValueOf(const Column& column) {
     value.vt = VT_NULL;
     return value;
   }
-  const std::u16string wide = Utf16FromUtf8(*column.text);
+  const emulation::WideString wide = Utf16FromUtf8(*column.text);
   value.vt = VT_BSTR;
   value.bstrVal = emulation::EmulatedString(wide.data(), static_cast<UINT>(wide.size()));
   return value;

@@ -3,6 +3,11 @@
 // uses, each interface with all its methods in the platform's order.
 #pragma once
 
+// Built for Windows, the emulation compiles against the SDK itself.
+#ifdef _WIN32
+#include "platform/windows/sdk.h"
+#else
+
 #include "platform/emulation/com/com.h"
 
 extern "C" const IID IID_IADs;
@@ -105,3 +110,5 @@ STDAPI ADsOpenObject(LPCWSTR lpszPathName, LPCWSTR lpszUserName, LPCWSTR lpszPas
                      void** ppObject);
 STDAPI_(LPVOID) AllocADsMem(DWORD cb);
 STDAPI_(BOOL) FreeADsMem(LPVOID pMem);
+
+#endif  // _WIN32

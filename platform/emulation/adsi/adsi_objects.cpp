@@ -35,7 +35,7 @@ constexpr HRESULT kSyntaxError = static_cast<HRESULT>(0x800401E4);  // MK_E_SYNT
   }
 
 BSTR NewString(const std::string& text) {
-  const std::u16string wide = Utf16FromUtf8(text);
+  const emulation::WideString wide = Utf16FromUtf8(text);
   return emulation::EmulatedString(wide.data(), static_cast<UINT>(wide.size()));
 }
 

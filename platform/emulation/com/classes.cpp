@@ -4,6 +4,7 @@
 
 #include "platform/emulation/ado/ado.h"
 #include "platform/emulation/cdo/cdo.h"
+#include "platform/emulation/runtime/unicode.h"
 #include "platform/emulation/runtime/world.h"
 
 namespace emulation {
@@ -19,16 +20,16 @@ bool CdoRegistered() {
 }
 
 const ClassEntry kClasses[] = {
-    {&CLSID_Connection, u"ADODB.Connection", &CreateAdoConnection, &Always},
-    {&CLSID_CdoSession, u"MAPI.Session", &CreateCdoSession, &CdoRegistered},
-    {&CLSID_Recordset, u"ADODB.Recordset", &CreateAdoRecordset, &Always},
+    {&CLSID_Connection, OLESTR("ADODB.Connection"), &CreateAdoConnection, &Always},
+    {&CLSID_CdoSession, OLESTR("MAPI.Session"), &CreateCdoSession, &CdoRegistered},
+    {&CLSID_Recordset, OLESTR("ADODB.Recordset"), &CreateAdoRecordset, &Always},
 };
 
 // ProgIDs compare without regard to case, as the registry does.
-bool SameProgId(std::u16string_view left, std::u16string_view right) {
+bool SameProgId(WideStringView left, WideStringView right) {
   if (left.size() != right.size()) return false;
   for (size_t i = 0; i < left.size(); ++i) {
-    const auto fold = [](char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; };
+    const auto fold = [](WCHAR c) { return (c >= OLESTR('A') && c <= OLESTR('Z')) ? static_cast<WCHAR>(c + 32) : c; };
     if (fold(left[i]) != fold(right[i])) return false;
   }
   return true;
@@ -42,7 +43,9 @@ const ClassEntry* FindClass(REFCLSID clsid) {
   return nullptr;
 }
 
-const ClassEntry* FindClassByProgId(const char16_t* progId) {
+size_t ClassIndex(const ClassEntry& entry) { return static_cast<size_t>(&entry - kClasses); }
+
+const ClassEntry* FindClassByProgId(const WCHAR* progId) {
   if (progId == nullptr) return nullptr;
   for (const ClassEntry& entry : kClasses)
     if (SameProgId(entry.progId, progId) && entry.registered()) return &entry;

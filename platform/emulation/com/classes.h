@@ -11,7 +11,7 @@ namespace emulation {
 
 struct ClassEntry {
   const CLSID* clsid;
-  const char16_t* progId;
+  const WCHAR* progId;
   // A new object, asked for an interface.
   HRESULT (*create)(REFIID riid, void** object);
   // Whether the class is registered in this run's organisation.
@@ -19,7 +19,9 @@ struct ClassEntry {
 };
 
 const ClassEntry* FindClass(REFCLSID clsid);
-const ClassEntry* FindClassByProgId(const char16_t* progId);
+// The entry's place in the table, from 0.
+size_t ClassIndex(const ClassEntry& entry);
+const ClassEntry* FindClassByProgId(const WCHAR* progId);
 
 HRESULT CreateAdoConnection(REFIID riid, void** object);
 HRESULT CreateAdoRecordset(REFIID riid, void** object);

@@ -2,6 +2,11 @@
 // IDispatch, BSTR, VARIANT, error objects and class creation.
 #pragma once
 
+// Built for Windows, the emulation compiles against the SDK itself.
+#ifdef _WIN32
+#include "platform/windows/sdk.h"
+#else
+
 #include "platform/emulation/win32/wintypes.h"
 
 typedef struct _GUID {
@@ -213,3 +218,5 @@ STDAPI SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv);
 STDAPI GetErrorInfo(ULONG dwReserved, IErrorInfo** pperrinfo);
 STDAPI SetErrorInfo(ULONG dwReserved, IErrorInfo* perrinfo);
 STDAPI CreateErrorInfo(ICreateErrorInfo** pperrinfo);
+
+#endif  // _WIN32

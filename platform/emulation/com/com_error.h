@@ -3,6 +3,11 @@
 // the status when first asked for.
 #pragma once
 
+// Built for Windows, the emulation compiles against the SDK itself.
+#ifdef _WIN32
+#include "platform/windows/sdk.h"
+#else
+
 #include "platform/emulation/com/com.h"
 
 class _com_error {
@@ -29,3 +34,5 @@ class _com_error {
   IErrorInfo* m_perrinfo;
   mutable LPSTR m_pszMsg = nullptr;
 };
+
+#endif  // _WIN32

@@ -113,7 +113,7 @@ HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHO
         return DISP_E_TYPEMISMATCH;
       result.vt = vt;
     } else if (pvarSrc->vt == VT_I4 && vt == VT_BSTR) {
-      const std::u16string text = emulation::Utf16FromUtf8(std::to_string(pvarSrc->lVal));
+      const emulation::WideString text = emulation::Utf16FromUtf8(std::to_string(pvarSrc->lVal));
       result.bstrVal = AllocateString(text.data(), static_cast<UINT>(text.size()));
       if (result.bstrVal == nullptr) return E_OUTOFMEMORY;
       result.vt = VT_BSTR;
@@ -171,23 +171,23 @@ class ErrorObject final : public emulation::ObjectBase,
 
  private:
   // The copy is the platform's own, not a call the tool can see fail.
-  HRESULT Copy(const char* method, const std::optional<std::u16string>& text, BSTR* out) {
+  HRESULT Copy(const char* method, const std::optional<emulation::WideString>& text, BSTR* out) {
     *out = nullptr;
     const HRESULT usable = Unserved(std::string("IErrorInfo::") + method, S_OK);
     if (FAILED(usable) || !text) return usable;
     *out = AllocateString(text->data(), static_cast<UINT>(text->size()));
     return *out != nullptr ? S_OK : E_OUTOFMEMORY;
   }
-  static HRESULT Keep(LPOLESTR text, std::optional<std::u16string>& field) {
+  static HRESULT Keep(LPOLESTR text, std::optional<emulation::WideString>& field) {
     if (text == nullptr)
       field.reset();
     else
-      field = std::u16string(text);
+      field = emulation::WideString(text);
     return S_OK;
   }
 
   GUID guid_ = IID_NULL;
-  std::optional<std::u16string> source_, description_, helpFile_;
+  std::optional<emulation::WideString> source_, description_, helpFile_;
   DWORD helpContext_ = 0;
 };
 

@@ -15,23 +15,16 @@ constexpr GUID AdoGuid(DWORD data1) {
 }  // namespace
 
 extern "C" {
+// Defined for Windows by its SDK libraries (uuid, adsiid) and
+// platform/windows/guids.cpp.
+#ifndef _WIN32
 const IID IID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
 const IID IID_IUnknown = OleGuid(0x00000000);
 const IID IID_IDispatch = OleGuid(0x00020400);
 const IID IID_IErrorInfo = {0x1CF2B120, 0x547D, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
 const IID IID_ICreateErrorInfo = {0x22F03340, 0x547D, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
 const IID IID_ISupportErrorInfo = {0xDF0B3D60, 0x548F, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
-
-const IID IID_IMAPISession = OleGuid(0x00020300);
-const IID IID_IMAPITable = OleGuid(0x00020301);
 const IID IID_IMAPIProp = OleGuid(0x00020303);
-const IID IID_IMsgStore = OleGuid(0x00020306);
-const IID IID_IAddrBook = OleGuid(0x00020309);
-const IID IID_IMailUser = OleGuid(0x0002030A);
-// The class ID the emulation registers CDO's "MAPI.Session" under.
-const CLSID CLSID_CdoSession = {0x3FA7DEB3, 0x6438, 0x101B, {0xAC, 0xC1, 0x00, 0xAA, 0x00, 0x42, 0x33, 0x26}};
-const IID IID_IMAPIContainer = OleGuid(0x0002030B);
-const IID IID_IMAPIFolder = OleGuid(0x0002030C);
 
 const CLSID CLSID_Connection = AdoGuid(0x00000514);
 const IID IID_Connection15 = AdoGuid(0x00000515);
@@ -49,11 +42,24 @@ const IID IID_IADs = {0xFD8256D0, 0xFD15, 0x11CE, {0xAB, 0xC4, 0x02, 0x60, 0x8C,
 const IID IID_IADsSecurityDescriptor = {0xB8C787CA, 0x9BDD, 0x11D0, {0x85, 0x2C, 0x00, 0xC0, 0x4F, 0xD8, 0xD5, 0x03}};
 const IID IID_IADsAccessControlList = {0xB7EE91CC, 0x9BDD, 0x11D0, {0x85, 0x2C, 0x00, 0xC0, 0x4F, 0xD8, 0xD5, 0x03}};
 const IID IID_IADsAccessControlEntry = {0xB4F3A14C, 0x9BDD, 0x11D0, {0x85, 0x2C, 0x00, 0xC0, 0x4F, 0xD8, 0xD5, 0x03}};
+#endif  // _WIN32
+
+const IID IID_IMAPISession = OleGuid(0x00020300);
+const IID IID_IMAPITable = OleGuid(0x00020301);
+const IID IID_IMsgStore = OleGuid(0x00020306);
+const IID IID_IAddrBook = OleGuid(0x00020309);
+const IID IID_IMailUser = OleGuid(0x0002030A);
+// The class ID the emulation registers CDO's "MAPI.Session" under.
+const CLSID CLSID_CdoSession = {0x3FA7DEB3, 0x6438, 0x101B, {0xAC, 0xC1, 0x00, 0xAA, 0x00, 0x42, 0x33, 0x26}};
+const IID IID_IMAPIContainer = OleGuid(0x0002030B);
+const IID IID_IMAPIFolder = OleGuid(0x0002030C);
 }
 
+#ifndef _WIN32
 bool operator==(const GUID& left, const GUID& right) {
   if (left.Data1 != right.Data1 || left.Data2 != right.Data2 || left.Data3 != right.Data3) return false;
   for (int i = 0; i < 8; ++i)
     if (left.Data4[i] != right.Data4[i]) return false;
   return true;
 }
+#endif  // _WIN32

@@ -4,6 +4,11 @@
 // each method in the platform's order with its signature.
 #pragma once
 
+// Built for Windows, the emulation compiles against the SDK itself.
+#ifdef _WIN32
+#include "platform/windows/sdk.h"
+#else
+
 #include "platform/emulation/com/com.h"
 
 #define MAPI_DIM 1
@@ -437,3 +442,5 @@ STDAPI_(SCODE)
 ScDupPropset(int cValues, LPSPropValue lpPropArray, LPALLOCATEBUFFER lpAllocateBuffer, LPSPropValue* lppPropArray);
 STDAPI_(void) FreeProws(LPSRowSet lpRows);
 STDAPI_(void) FreePadrlist(LPADRLIST lpAdrlist);
+
+#endif  // _WIN32

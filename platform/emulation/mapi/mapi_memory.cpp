@@ -67,7 +67,7 @@ SCODE CopyText(const char* text, LPSTR* target, void* parent) {
   return S_OK;
 }
 
-SCODE CopyWide(std::u16string_view text, LPWSTR* target, void* parent) {
+SCODE CopyWide(emulation::WideStringView text, LPWSTR* target, void* parent) {
   void* copy = nullptr;
   const ULONG size = static_cast<ULONG>((text.size() + 1) * sizeof(WCHAR));
   if (const SCODE sc = AllocateMore(size, parent, &copy); FAILED(sc)) return sc;

@@ -88,6 +88,10 @@ HRESULT MAPIInitialize(LPVOID lpMapiInit) {
     if (world.initializeCount == 0) world.organisation.reset();
     return status;
   }
+#ifdef _WIN32
+  // COM itself is the system's there: MAPI sets it up for the thread.
+  if (world.initializeCount == 0) CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+#endif
   world.comInitialized = true;
   ++world.initializeCount;
   return status;
@@ -101,6 +105,9 @@ void MAPIUninitialize() {
   // COM goes down with MAPI, and with it the thread's error object.
   SetErrorInfo(0, nullptr);
   world.comInitialized = false;
+#ifdef _WIN32
+  CoUninitialize();
+#endif
 }
 
 HRESULT MAPILogonEx(ULONG_PTR ulUIParam, LPSTR lpszProfileName, LPSTR lpszPassword, ULONG ulFlags,

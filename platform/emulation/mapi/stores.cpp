@@ -128,7 +128,7 @@ class Folder final : public ObjectBase, public UnservedMapiFolder<IMAPIFolder> {
     });
   }
 
-  HRESULT STDMETHODCALLTYPE DeleteFolder(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG_PTR ulUIParam,
+  HRESULT STDMETHODCALLTYPE DeleteFolder(ULONG cbEntryID, LPENTRYID lpEntryID, LegacyUiParam ulUIParam,
                                          LPMAPIPROGRESS lpProgress, ULONG ulFlags) override {
     const std::string arguments =
         Describe("%u bytes, 0x%lX, %s, 0x%X", cbEntryID, static_cast<unsigned long>(ulUIParam),

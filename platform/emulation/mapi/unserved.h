@@ -9,6 +9,14 @@
 
 namespace emulation {
 
+// The window parameter of the methods below: the platform's ULONG_PTR,
+// which mingw-w64's headers, and so the Windows build, declare as ULONG.
+#ifdef _WIN32
+typedef ULONG LegacyUiParam;
+#else
+typedef ULONG_PTR LegacyUiParam;
+#endif
+
 template <class Interface>
 class UnservedMapiProp : public Face<Interface> {
  public:
@@ -22,11 +30,11 @@ class UnservedMapiProp : public Face<Interface> {
   HRESULT STDMETHODCALLTYPE OpenProperty(ULONG, LPCIID, ULONG, ULONG, LPUNKNOWN*) override { return MAPI_E_NO_SUPPORT; }
   HRESULT STDMETHODCALLTYPE SetProps(ULONG, LPSPropValue, LPSPropProblemArray*) override { return MAPI_E_NO_SUPPORT; }
   HRESULT STDMETHODCALLTYPE DeleteProps(LPSPropTagArray, LPSPropProblemArray*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE CopyTo(ULONG, LPCIID, LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
+  HRESULT STDMETHODCALLTYPE CopyTo(ULONG, LPCIID, LPSPropTagArray, LegacyUiParam, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
                                    LPSPropProblemArray*) override {
     return MAPI_E_NO_SUPPORT;
   }
-  HRESULT STDMETHODCALLTYPE CopyProps(LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
+  HRESULT STDMETHODCALLTYPE CopyProps(LPSPropTagArray, LegacyUiParam, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
                                       LPSPropProblemArray*) override {
     return MAPI_E_NO_SUPPORT;
   }
@@ -58,23 +66,23 @@ class UnservedMapiFolder : public UnservedMapiContainer<Interface> {
  public:
   using UnservedMapiContainer<Interface>::UnservedMapiContainer;
   HRESULT STDMETHODCALLTYPE CreateMessage(LPCIID, ULONG, LPMESSAGE*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE CopyMessages(LPENTRYLIST, LPCIID, LPVOID, ULONG_PTR, LPMAPIPROGRESS, ULONG) override {
+  HRESULT STDMETHODCALLTYPE CopyMessages(LPENTRYLIST, LPCIID, LPVOID, LegacyUiParam, LPMAPIPROGRESS, ULONG) override {
     return MAPI_E_NO_SUPPORT;
   }
-  HRESULT STDMETHODCALLTYPE DeleteMessages(LPENTRYLIST, ULONG_PTR, LPMAPIPROGRESS, ULONG) override {
+  HRESULT STDMETHODCALLTYPE DeleteMessages(LPENTRYLIST, LegacyUiParam, LPMAPIPROGRESS, ULONG) override {
     return MAPI_E_NO_SUPPORT;
   }
   HRESULT STDMETHODCALLTYPE CreateFolder(ULONG, LPSTR, LPSTR, LPCIID, ULONG, LPMAPIFOLDER*) override {
     return MAPI_E_NO_SUPPORT;
   }
-  HRESULT STDMETHODCALLTYPE CopyFolder(ULONG, LPENTRYID, LPCIID, LPVOID, LPSTR, ULONG_PTR, LPMAPIPROGRESS,
+  HRESULT STDMETHODCALLTYPE CopyFolder(ULONG, LPENTRYID, LPCIID, LPVOID, LPSTR, LegacyUiParam, LPMAPIPROGRESS,
                                        ULONG) override {
     return MAPI_E_NO_SUPPORT;
   }
-  HRESULT STDMETHODCALLTYPE DeleteFolder(ULONG, LPENTRYID, ULONG_PTR, LPMAPIPROGRESS, ULONG) override {
+  HRESULT STDMETHODCALLTYPE DeleteFolder(ULONG, LPENTRYID, LegacyUiParam, LPMAPIPROGRESS, ULONG) override {
     return MAPI_E_NO_SUPPORT;
   }
-  HRESULT STDMETHODCALLTYPE SetReadFlags(LPENTRYLIST, ULONG_PTR, LPMAPIPROGRESS, ULONG) override {
+  HRESULT STDMETHODCALLTYPE SetReadFlags(LPENTRYLIST, LegacyUiParam, LPMAPIPROGRESS, ULONG) override {
     return MAPI_E_NO_SUPPORT;
   }
   HRESULT STDMETHODCALLTYPE GetMessageStatus(ULONG, LPENTRYID, ULONG, ULONG*) override { return MAPI_E_NO_SUPPORT; }
@@ -82,7 +90,7 @@ class UnservedMapiFolder : public UnservedMapiContainer<Interface> {
     return MAPI_E_NO_SUPPORT;
   }
   HRESULT STDMETHODCALLTYPE SaveContentsSort(LPSSortOrderSet, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE EmptyFolder(ULONG_PTR, LPMAPIPROGRESS, ULONG) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE EmptyFolder(LegacyUiParam, LPMAPIPROGRESS, ULONG) override { return MAPI_E_NO_SUPPORT; }
 };
 
 template <class Interface>
@@ -135,7 +143,7 @@ class UnservedAddrBook : public UnservedMapiProp<Interface> {
   }
   HRESULT STDMETHODCALLTYPE ResolveName(ULONG_PTR, ULONG, LPSTR, LPADRLIST) override { return MAPI_E_NO_SUPPORT; }
   HRESULT STDMETHODCALLTYPE Address(ULONG_PTR*, LPADRPARM, LPADRLIST*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE Details(ULONG_PTR*, LPFNDISMISS, LPVOID, ULONG, LPENTRYID, LPFNBUTTON, LPVOID, LPSTR,
+  HRESULT STDMETHODCALLTYPE Details(LegacyUiParam*, LPFNDISMISS, LPVOID, ULONG, LPENTRYID, LPFNBUTTON, LPVOID, LPSTR,
                                     ULONG) override {
     return MAPI_E_NO_SUPPORT;
   }

@@ -98,7 +98,7 @@ std::string NameOf(const IID* iid) {
 
 std::string Quoted(const WCHAR* text) {
   if (text == nullptr) return "null";
-  std::u16string_view view(text);
+  emulation::WideStringView view(text);
   return "\"" + Utf8FromUtf16(view) + "\"";
 }
 

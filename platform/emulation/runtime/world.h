@@ -80,7 +80,13 @@ HRESULT UnderFault(std::string_view operation, Work&& work) {
 }
 
 // Argument texts for the journal.
+#ifdef _WIN32
+// ULONG and DWORD are unsigned long there, as wide as the unsigned int that
+// "%u" and "%X" read; the Linux build checks the formats.
+std::string Describe(const char* format, ...);
+#else
 std::string Describe(const char* format, ...) __attribute__((format(printf, 1, 2)));
+#endif
 std::string NameOf(const IID* iid);
 std::string Quoted(const WCHAR* text);
 std::string TagList(const _SPropTagArray* tags);

@@ -19,8 +19,8 @@ BOOL WINAPI LookupAccountSidW(LPCWSTR lpSystemName, PSID Sid, LPWSTR Name, LPDWO
     if (!sid || cchName == nullptr || cchReferencedDomainName == nullptr) return error = ERROR_INVALID_SID, E_FAIL;
     const std::optional<emulation::AccountName> account = emulation::TheDirectory().LookupSid(*sid);
     if (!account) return error = ERROR_NONE_MAPPED, E_FAIL;
-    const std::u16string name = emulation::Utf16FromUtf8(account->name);
-    const std::u16string domain = emulation::Utf16FromUtf8(account->domain);
+    const emulation::WideString name = emulation::Utf16FromUtf8(account->name);
+    const emulation::WideString domain = emulation::Utf16FromUtf8(account->domain);
     // Too small a buffer: both sizes come back with room for the terminator.
     if (*cchName < name.size() + 1 || *cchReferencedDomainName < domain.size() + 1 || Name == nullptr ||
         ReferencedDomainName == nullptr) {

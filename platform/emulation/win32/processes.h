@@ -4,6 +4,11 @@
 // up and started with posix_spawn, sharing this process's console.
 #pragma once
 
+// Built for Windows, the emulation compiles against the SDK itself.
+#ifdef _WIN32
+#include "platform/windows/sdk.h"
+#else
+
 #include "platform/emulation/win32/wintypes.h"
 
 typedef DWORD* LPDWORD;
@@ -97,7 +102,6 @@ typedef struct _OVERLAPPED {
   HANDLE hEvent;
 } OVERLAPPED, *LPOVERLAPPED;
 
-
 EXTERN_C DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer);
 EXTERN_C UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUnique, LPSTR lpTempFileName);
 
@@ -115,3 +119,5 @@ EXTERN_C HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWO
 EXTERN_C BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
                               LPOVERLAPPED lpOverlapped);
 EXTERN_C BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
+
+#endif  // _WIN32

@@ -2,6 +2,11 @@
 // and code-page conversion. The ANSI code page of the emulation is UTF-8.
 #pragma once
 
+// Built for Windows, the emulation compiles against the SDK itself.
+#ifdef _WIN32
+#include "platform/windows/sdk.h"
+#else
+
 #include <cstdarg>
 
 #include "platform/emulation/win32/processes.h"
@@ -61,3 +66,5 @@ EXTERN_C int WINAPI lstrlenA(LPCSTR lpString);
 // The desktop's window: the parent the dialogs of the emulation ignore.
 EXTERN_C HWND WINAPI GetDesktopWindow();
 EXTERN_C int WINAPI lstrlenW(LPCWSTR lpString);
+
+#endif  // _WIN32

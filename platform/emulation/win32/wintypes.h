@@ -3,6 +3,11 @@
 // 64-bit here; WCHAR is UTF-16 (char16_t) as on the platform.
 #pragma once
 
+// Built for Windows, the emulation compiles against the SDK itself.
+#ifdef _WIN32
+#include "platform/windows/sdk.h"
+#else
+
 #include <cstddef>
 #include <cstdint>
 
@@ -101,3 +106,5 @@ typedef struct _FILETIME {
 
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
+
+#endif  // _WIN32

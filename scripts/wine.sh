@@ -1,0 +1,59 @@
+# Sourced by the scripts that run the Windows build under Wine: a private
+# prefix with the emulated platform registered, set up once per build tree
+# and copied for each run (hard links for the files Wine only reads, so a
+# copy takes a fraction of a second).
+
+# The Windows build's directory, where the template prefix lives too.
+CALDROSE_WINDOWS_BUILD=${CALDROSE_WINDOWS_BUILD:-$CALDROSE_ROOT/build/windows}
+# What the prefix holds of the build, in C:\caldrose (the registration
+# names caldrose_platform.dll there).
+CALDROSE_WINDOWS_FILES=(caldrose.exe Verrick.exe caldrose_platform.dll mapi32.dll activeds.dll)
+
+# A quiet, headless Wine: no Mono or Gecko prompts, no debugger on a crash
+# (a crash must show as an exit code), no window system.
+caldrose_wine_environment() {
+  export WINEARCH=win64 WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+  unset DISPLAY WAYLAND_DISPLAY
+}
+
+# Sets the template prefix up unless it is already set up for this
+# registration and this Wine; prints its path.
+caldrose_wine_template() {
+  local template=$CALDROSE_WINDOWS_BUILD/wine-template
+  local registration=$CALDROSE_WINDOWS_BUILD/caldrose_platform.reg
+  local stamp
+  stamp="$(wine --version) $(sha256sum <"$registration" | cut -d' ' -f1)"
+  if [[ -f $template/caldrose.stamp && $(<"$template/caldrose.stamp") == "$stamp" ]]; then
+    echo "$template"
+    return 0
+  fi
+  rm -rf "$template"
+  mkdir -p "$template/drive_c/caldrose"
+  (
+    caldrose_wine_environment
+    export WINEPREFIX=$template
+    wineboot -i </dev/null >/dev/null 2>&1
+    regedit /S "$(winepath -w "$registration" 2>/dev/null)" </dev/null >/dev/null 2>&1
+    # The registry reaches the prefix's files when the server ends.
+    wineserver -w
+  )
+  echo "$stamp" >"$template/caldrose.stamp"
+  echo "$template"
+}
+
+# caldrose_wine_copy TEMPLATE DEST: a prefix of its own for one run, with
+# the build's current files in C:\caldrose.
+caldrose_wine_copy() {
+  local template=$1 dest=$2 file
+  mkdir -p "$dest"
+  cp -al "$template/drive_c" "$dest/"
+  # The registry and the drive links are written to: real copies.
+  cp -a "$template"/*.reg "$template/dosdevices" "$dest/"
+  [[ -e $template/.update-timestamp ]] && cp -a "$template/.update-timestamp" "$dest/"
+  rm -rf "$dest/drive_c/caldrose"
+  mkdir -p "$dest/drive_c/caldrose"
+  for file in "${CALDROSE_WINDOWS_FILES[@]}"; do
+    cp "$CALDROSE_WINDOWS_BUILD/$file" "$dest/drive_c/caldrose/"
+  done
+}
