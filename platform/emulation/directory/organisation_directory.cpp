@@ -57,7 +57,8 @@ class OrganisationDirectory final : public Directory {
     std::vector<std::string> found;
     const auto test = [&](const DirectoryUser& user) {
       if (!InScope(user.dn, base, scope)) return;
-      if (filter.Matches([&](std::string_view attribute) { return ValuesOf(user, attribute); })) found.push_back(user.dn);
+      if (filter.Matches([&](std::string_view attribute) { return ValuesOf(user, attribute); }))
+        found.push_back(user.dn);
     };
     if (const auto address = filter.RequiredValue("proxyAddresses")) {
       // Only the users that have the address can match; they are kept in

@@ -99,7 +99,7 @@ struct DirectoryUser {
   std::string objectCategory = "person";
   std::vector<std::string> proxyAddresses;
   std::string sid;
-  std::vector<std::string> memberOf;                       // names of groups
+  std::vector<std::string> memberOf;       // names of groups
   std::shared_ptr<const AccessList> dacl;  // null: no readable descriptor
   // ADSI hands the descriptor out as its raw bytes, as it does for one it
   // cannot map to an object.
