@@ -25,6 +25,11 @@ std::vector<Event> Journal();
 // The calls alone, as "operation(arguments)".
 std::vector<std::string> CallTrace();
 
+// What the emulation keeps of the runs from here on (ledger.h); a reset
+// leaves it as it is. Everything unless the host chose otherwise.
+void SetRetention(Retention retention);
+Retention CurrentRetention();
+
 // Forgets the ledger, the journal, the released objects, the counted
 // calls and every other state of the platform: a new run starts as in a
 // new process.
