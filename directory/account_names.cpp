@@ -16,6 +16,7 @@ void Remove(std::vector<BSTR>& names, BSTR name) {
 void AccountNameList::swap(AccountNameList& other) noexcept {
   std::swap(lookup_, other.lookup_);
   names_.swap(other.names_);
+  foldedNames_.swap(other.foldedNames_);
   folded_.swap(other.folded_);
   unfolded_.swap(other.unfolded_);
 }
@@ -33,49 +34,47 @@ bool AccountNameList::Fold(BSTR name, std::string& folded) {
 
 void AccountNameList::push_back(BSTR name) {
   try {
-    names_.push_back(name);
+    names_.reserve(names_.size() + 1);
+    foldedNames_.reserve(names_.size() + 1);
+    foldedNames_.push_back(Index(name));
   } catch (...) {
     SysFreeString(name);
     throw;
   }
-  try {
-    Index(name);
-  } catch (...) {
-    Unindex(name);
-    names_.pop_back();
-    SysFreeString(name);
-    throw;
-  }
+  names_.push_back(name);  // cannot fail: reserved
 }
 
 AccountNameList::const_iterator AccountNameList::erase(const_iterator position) {
-  Unindex(*position);
+  const auto at = position - names_.begin();
+  Unindex(*position, foldedNames_[at]);
+  foldedNames_.erase(foldedNames_.begin() + at);
   return names_.erase(position);
 }
 
 void AccountNameList::clear() {
   names_.clear();
+  foldedNames_.clear();
   folded_.clear();
   unfolded_.clear();
 }
 
-void AccountNameList::Index(BSTR name) {
-  if (name == nullptr) return;  // never matches
-  std::string folded;
-  if (Fold(name, folded))
-    folded_[folded].push_back(name);
-  else
-    unfolded_.push_back(name);
-}
-
-void AccountNameList::Unindex(BSTR name) {
-  if (name == nullptr) return;
+std::optional<std::string> AccountNameList::Index(BSTR name) {
+  if (name == nullptr) return std::nullopt;  // never matches
   std::string folded;
   if (!Fold(name, folded)) {
+    unfolded_.push_back(name);
+    return std::nullopt;
+  }
+  folded_[folded].push_back(name);
+  return folded;
+}
+
+void AccountNameList::Unindex(BSTR name, const std::optional<std::string>& folded) {
+  if (!folded) {
     Remove(unfolded_, name);
     return;
   }
-  const auto found = folded_.find(folded);
+  const auto found = folded_.find(*folded);
   if (found == folded_.end()) return;
   Remove(found->second, name);
   if (found->second.empty()) folded_.erase(found);

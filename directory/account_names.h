@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -31,7 +32,8 @@ class AccountNameList {
   // Appends name, which the list owns from here on: if the append fails,
   // the name is freed and the failure passed on.
   void push_back(BSTR name);
-  // Removes the name at position without freeing it.
+  // Removes the name at position without freeing it; the name is not
+  // read, so it may already be freed.
   const_iterator erase(const_iterator position);
   // Removes every name without freeing them.
   void clear();
@@ -53,11 +55,13 @@ class AccountNameList {
   // every platform. Any other name is compared on its own.
   static bool Fold(BSTR name, std::string& folded);
   bool CompareEach(BSTR trustee) const;
-  void Index(BSTR name);
-  void Unindex(BSTR name);
+  // Indexes the name and returns its folded text, none when it has none.
+  std::optional<std::string> Index(BSTR name);
+  void Unindex(BSTR name, const std::optional<std::string>& folded);
 
   Lookup lookup_;
   std::vector<BSTR> names_;
+  std::vector<std::optional<std::string>> foldedNames_;  // beside names_
   std::unordered_map<std::string, std::vector<BSTR>> folded_;
   std::vector<BSTR> unfolded_;  // names with other characters, in list order
 };
