@@ -24,6 +24,8 @@ std::vector<std::string> LedgerViolations();
 std::vector<Event> Journal();
 // The calls alone, as "operation(arguments)".
 std::vector<std::string> CallTrace();
+// How many platform calls the run made: counted whatever the run keeps.
+unsigned long CallCount();
 
 // What the emulation keeps of the runs from here on (ledger.h); a reset
 // leaves it as it is. Everything unless the host chose otherwise.
