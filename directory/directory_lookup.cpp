@@ -287,12 +287,6 @@ HRESULT IADWrapper::HasSendAsPermission(const char* smtpAddress, const AccountNa
   VARIANT descriptorValue, entryValue;
   VariantInit(&descriptorValue);
   VariantInit(&entryValue);
-  // Whether trustee is one of the operator's names.
-  const auto isOperator = [&](BSTR candidate) {
-    for (BSTR name : names)
-      if (name != nullptr && VarBstrCmp(candidate, name, 0, NORM_IGNORECASE) == VARCMP_EQ) return true;
-    return false;
-  };
   const auto releaseEntry = [&] {
     SysFreeString(trustee);
     trustee = nullptr;
@@ -378,7 +372,7 @@ HRESULT IADWrapper::HasSendAsPermission(const char* smtpAddress, const AccountNa
           controlAccess && (aceType == ADS_ACETYPE_ACCESS_DENIED ||
                             (aceType == ADS_ACETYPE_ACCESS_DENIED_OBJECT && (sendAsType || noObjectType)));
       bool denied = false;
-      if ((grants || denies) && SUCCEEDED(entry->get_Trustee(&trustee)) && isOperator(trustee)) {
+      if ((grants || denies) && SUCCEEDED(entry->get_Trustee(&trustee)) && names.Contains(trustee)) {
         found = grants;
         denied = denies;
       }

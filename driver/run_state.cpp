@@ -19,9 +19,9 @@ void FreeMapiBuffer(T*& buffer) {
 }
 
 // Gives back the storage of a list whose elements are already released.
-template <typename T>
-void DestroyStorage(std::vector<T>& list) {
-  std::vector<T>().swap(list);
+template <typename List>
+void DestroyStorage(List& list) {
+  List().swap(list);
 }
 
 }  // namespace

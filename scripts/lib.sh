@@ -5,6 +5,8 @@ CALDROSE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # The Linux build with its tests, and the Windows cross-build with Wine.
 CALDROSE_LINUX_PACKAGES=(cmake g++ ninja-build libgtest-dev nlohmann-json3-dev)
+# The benchmarks (scripts/measure-scale.sh).
+CALDROSE_BENCH_PACKAGES=(libbenchmark-dev python3)
 # The second compiler the test command builds with.
 CALDROSE_CLANG_PACKAGES=(clang)
 CALDROSE_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine wine64)

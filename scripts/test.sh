@@ -7,7 +7,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 cd "$CALDROSE_ROOT"
 
 caldrose_install_missing "${CALDROSE_LINUX_PACKAGES[@]}" "${CALDROSE_CLANG_PACKAGES[@]}" \
-  "${CALDROSE_WINDOWS_PACKAGES[@]}"
+  "${CALDROSE_WINDOWS_PACKAGES[@]}" "${CALDROSE_BENCH_PACKAGES[@]}"
 
 results=()
 failures=0
@@ -54,6 +54,9 @@ for preset in linux linux-release linux-clang; do
     skip "Linux tests ($preset, ctest)" "Linux build ($preset)"
   fi
 done
+# A short run of the benchmarks at small sizes, so that they keep building
+# and running (the figures of docs/scale.md come from the full run).
+stage "Benchmark smoke run" bash scripts/measure-scale.sh --smoke || true
 if stage "Windows cross-build" windows_build; then
   stage "Windows build under Wine" wine_check || true
   # The transcript table on the Windows build; the Linux test program drives it.

@@ -108,6 +108,28 @@ TEST_F(Ledger, AnyCallOnAReleasedObjectIsAViolation) {
             std::string::npos);
 }
 
+// A run that keeps only what is recent (the command line's) writes no
+// journal but still catches a late call on a released object.
+TEST_F(Ledger, KeepingOnlyRecentObjectsStillCatchesALateCall) {
+  emulation::SetRetention(emulation::Retention::Recent);
+  emulation::UseOrganisationText(OperatorOrganisationText(), "test organisation");
+  ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
+  LPMAPISESSION session = nullptr;
+  char profile[] = "Operator";
+  ASSERT_EQ(MAPILogonEx(0, profile, nullptr, 0, &session), S_OK);
+  session->Release();
+  LPADRBOOK book = nullptr;
+  EXPECT_EQ(session->OpenAddressBook(0, nullptr, 0, &book), E_UNEXPECTED);
+  MAPIUninitialize();
+  emulation::UseOrganisationText("", "");
+  emulation::SetRetention(emulation::Retention::Everything);
+  EXPECT_EQ(emulation::Journal(), std::vector<emulation::Event>{});
+  ASSERT_EQ(emulation::LedgerViolations().size(), 1u);
+  EXPECT_NE(emulation::LedgerViolations()[0].find("IMAPISession::OpenAddressBook on session of profile \"Operator\" "
+                                                  "after its last release"),
+            std::string::npos);
+}
+
 TEST_F(Ledger, CountsEachInterfaceOfAnObjectOnItsOwn) {
   emulation::UseOrganisationText(OperatorOrganisationText(), "test organisation");
   ASSERT_EQ(MAPIInitialize(nullptr), S_OK);

@@ -21,6 +21,8 @@ constexpr const char* kSendAs = "{ab721a54-1e2f-11d0-9819-00aa0040529b}";
 constexpr const char* kOperatorSid = "S-1-5-21-1-2-3-1104";
 constexpr const char* kGroupSid = "S-1-5-21-1-2-3-1200";
 constexpr const char* kOtherSid = "S-1-5-21-1-2-3-1300";
+constexpr const char* kAdminsInCapitals = "S-1-5-21-1-2-3-1301";
+constexpr const char* kAccentedCapitals = "S-1-5-21-1-2-3-1302";
 
 Json Ace(const char* trustee, int aceType, int flags, int mask, const char* objectType = kSendAs) {
   Json ace = {{"trustee", trustee}, {"aceType", aceType}, {"flags", flags}, {"accessMask", mask}};
@@ -51,7 +53,11 @@ Json Organisation(const Json& dacl) {
   directory["accounts"] = {{{"sid", kOperatorSid}, {"domain", "TEST"}, {"name", "operator"}},
                            {{"sid", kGroupSid}, {"domain", "TEST"}, {"name", "Admins"}},
                            {{"sid", "S-1-5-21-1-2-3-1201"}, {"domain", ""}, {"name", "Operators"}},
-                           {{"sid", kOtherSid}, {"domain", "TEST"}, {"name", "other"}}};
+                           {{"sid", kOtherSid}, {"domain", "TEST"}, {"name", "other"}},
+                           // Other accounts whose names differ from the
+                           // operator's groups only in letter case.
+                           {{"sid", kAdminsInCapitals}, {"domain", "test"}, {"name", "ADMINS"}},
+                           {{"sid", kAccentedCapitals}, {"domain", "TEST"}, {"name", "OP\u00c9RATORS"}}};
   return organisation;
 }
 
@@ -88,6 +94,7 @@ class Directory : public testing::Test {
 
   std::unique_ptr<IADWrapper> directory_;
   AccountNameList names_;
+  AccountNameList namesComparedOneByOne_{AccountNameList::Lookup::CompareEachName};
 };
 
 struct SendAsCase {
@@ -117,18 +124,32 @@ TEST_F(Directory, SendAsOutcomesFollowTheAclInListOrder) {
       {"a deny of another right",
        {Ace(kOperatorSid, 6, 1, 0x100, "{00299570-246d-11d0-a768-00aa006e0529}"), Ace(kOperatorSid, 5, 1, 0x100)},
        ""},
+      {"a grant to a name that differs only in case", {Ace(kAdminsInCapitals, 5, 1, 0x100)}, ""},
+      {"a deny to a name that differs only in case",
+       {Ace(kAdminsInCapitals, 6, 1, 0x100), Ace(kOperatorSid, 5, 1, 0x100)},
+       kNone},
+      {"a grant to a name that differs in a letter beyond ASCII", {Ace(kAccentedCapitals, 5, 1, 0x100)}, kNone},
       {"an element that is not an entry",
        {{{"variantType", 8}}, Ace(kOperatorSid, 5, 1, 0x100)},
        "{owner@test.example} Unexpected variant for the AccessControlList 8\n"
        "Owner: No Send As permission for the {TEST\\operator} account operator.\n"},
   };
+  // The names' index and the comparison with every name give the same
+  // outcome.
   for (const SendAsCase& test : cases) {
-    Start(Organisation(test.dacl));
-    ASSERT_EQ(ReadNames(), S_OK);
-    const bool granted = CheckSendAsPermission(*directory_, "owner@test.example", names_, "Owner");
-    EXPECT_EQ(granted, std::string(test.printed).empty()) << test.what;
-    EXPECT_EQ(Printed(), test.printed) << test.what;
-    TearDown();
+    for (const bool indexed : {true, false}) {
+      Start(Organisation(test.dacl));
+      ASSERT_EQ(ReadNames(), S_OK);
+      if (!indexed)
+        for (BSTR name : names_) namesComparedOneByOne_.push_back(SysAllocString(name));
+      const AccountNameList& names = indexed ? names_ : namesComparedOneByOne_;
+      const bool granted = CheckSendAsPermission(*directory_, "owner@test.example", names, "Owner");
+      EXPECT_EQ(granted, std::string(test.printed).empty()) << test.what << (indexed ? "" : ", one by one");
+      EXPECT_EQ(Printed(), test.printed) << test.what << (indexed ? "" : ", one by one");
+      for (BSTR name : namesComparedOneByOne_) SysFreeString(name);
+      namesComparedOneByOne_.clear();
+      TearDown();
+    }
   }
 }
 
@@ -202,6 +223,36 @@ TEST_F(Directory, TheSendAsCheckReportsWhatItCouldNotRead) {
     EXPECT_EQ(Printed(), c.printed) << c.what;
     TearDown();
   }
+}
+
+TEST(AccountNames, TheIndexFindsWhatComparingEachNameFinds) {
+  const std::vector<std::u16string> names = {u"TEST\\operator", u"TEST\\Admins", u"Operators", u"",
+                                             u"TEST\\Zo\u00eb", u"TAB\there"};
+  const std::vector<std::u16string> trustees = {u"test\\OPERATOR",    u"TEST\\Admins ",  u"operators", u"",
+                                                u"TEST\\ZO\u00cb",    u"TEST\\zo\u00eb", u"tab\there", u"TEST\\Admin",
+                                                u"NT AUTHORITY\\SELF"};
+  AccountNameList indexed;
+  AccountNameList oneByOne(AccountNameList::Lookup::CompareEachName);
+  for (const std::u16string& name : names) {
+    indexed.push_back(SysAllocString(name.c_str()));
+    oneByOne.push_back(SysAllocString(name.c_str()));
+  }
+  indexed.push_back(nullptr);  // passed over
+  oneByOne.push_back(nullptr);
+  int found = 0;
+  for (const std::u16string& text : trustees) {
+    BSTR trustee = SysAllocString(text.c_str());
+    EXPECT_EQ(indexed.Contains(trustee), oneByOne.Contains(trustee)) << testing::PrintToString(text);
+    found += oneByOne.Contains(trustee) ? 1 : 0;
+    SysFreeString(trustee);
+  }
+  EXPECT_EQ(found, 5);                     // all but the trailing space, the accent, the shorter name and SELF
+  EXPECT_TRUE(indexed.Contains(nullptr));  // a null trustee is the empty name
+  for (AccountNameList* list : {&indexed, &oneByOne})
+    while (!list->empty()) {
+      SysFreeString(list->front());
+      list->erase(list->begin());
+    }
 }
 
 TEST_F(Directory, AnEmptyNameListIsAnInvalidArgument) {

@@ -24,6 +24,13 @@ std::vector<std::string> LedgerViolations();
 std::vector<Event> Journal();
 // The calls alone, as "operation(arguments)".
 std::vector<std::string> CallTrace();
+// How many platform calls the run made: counted whatever the run keeps.
+unsigned long CallCount();
+
+// What the emulation keeps of the runs from here on (ledger.h); a reset
+// leaves it as it is. Everything unless the host chose otherwise.
+void SetRetention(Retention retention);
+Retention CurrentRetention();
 
 // Forgets the ledger, the journal, the released objects, the counted
 // calls and every other state of the platform: a new run starts as in a

@@ -172,4 +172,15 @@ std::optional<LdapFilter> LdapFilter::Parse(std::string_view text) {
 
 bool LdapFilter::Matches(const Values& values) const { return Evaluate(root_, values); }
 
+std::optional<std::string> LdapFilter::RequiredValue(std::string_view attribute) const {
+  const auto required = [&](const Node& node) -> std::optional<std::string> {
+    if (node.kind == Node::Kind::Equal && SameText(node.attribute, attribute)) return node.values.front();
+    return std::nullopt;
+  };
+  if (root_.kind != Node::Kind::And) return required(root_);
+  for (const Node& child : root_.children)
+    if (auto value = required(child)) return value;
+  return std::nullopt;
+}
+
 }  // namespace emulation

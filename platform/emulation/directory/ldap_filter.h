@@ -22,6 +22,12 @@ class LdapFilter {
   using Values = std::function<std::vector<std::string>(std::string_view attribute)>;
   bool Matches(const Values& values) const;
 
+  // A value that attribute must equal (ignoring case) for any object to
+  // match: the filter's own equality term, or one of its top-level "and";
+  // none when the filter needs no such value. A directory uses it to pick
+  // candidates from an index instead of testing every object.
+  std::optional<std::string> RequiredValue(std::string_view attribute) const;
+
   struct Node {
     enum class Kind { And, Or, Not, Equal, Approximate, GreaterOrEqual, LessOrEqual, Present, Substrings } kind;
     std::string attribute;

@@ -2,6 +2,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <unordered_map>
 
 #include "platform/emulation/directory/directory.h"
 #include "platform/emulation/runtime/world.h"
@@ -15,7 +16,29 @@ const char* const kUserClasses[] = {"top", "person", "organizationalPerson", "us
 class OrganisationDirectory final : public Directory {
  public:
   explicit OrganisationDirectory(std::shared_ptr<const Organisation> organisation)
-      : organisation_(std::move(organisation)), definition_(organisation_->directory) {}
+      : organisation_(std::move(organisation)), definition_(organisation_->directory) {
+    // Every look-up by hash: a directory of thousands of users is asked
+    // once per mailbox and must not be searched object by object.
+    for (size_t i = 0; i < definition_.users.size(); ++i) {
+      const DirectoryUser& user = definition_.users[i];
+      usersByDn_.emplace(Lower(user.dn), i);
+      for (const std::string& address : user.proxyAddresses) usersByProxyAddress_[Lower(address)].push_back(i);
+      if (auto sid = ParseSid(user.sid)) sidsByName_.emplace(user.name, *sid), usersBySid_.emplace(*sid, i);
+    }
+    for (size_t i = 0; i < definition_.groups.size(); ++i) {
+      const DirectoryGroup& group = definition_.groups[i];
+      groupsByName_.emplace(group.name, i);
+      if (auto sid = ParseSid(group.sid)) sidsByName_.emplace(group.name, *sid), groupsBySid_.emplace(*sid, i);
+    }
+    for (size_t i = 0; i < definition_.accounts.size(); ++i) {
+      const DirectoryAccount& account = definition_.accounts[i];
+      const auto sid = ParseSid(account.sid);
+      if (!sid) continue;
+      accountsBySid_.emplace(*sid, i);
+      sidsByAccountName_.emplace(Lower(account.domain.empty() ? account.name : account.domain + "\\" + account.name),
+                                 *sid);
+    }
+  }
 
   bool Reachable(const std::optional<std::string>& domainController) const override {
     if (!definition_.namingContext) return false;
@@ -32,11 +55,21 @@ class OrganisationDirectory final : public Directory {
     const bool baseIsContext = definition_.namingContext && SameText(base, *definition_.namingContext);
     if (!baseIsContext && !Exists(base)) return std::nullopt;
     std::vector<std::string> found;
-    for (const DirectoryUser& user : definition_.users) {
-      if (!InScope(user.dn, base, scope)) continue;
-      if (filter.Matches([&](std::string_view attribute) { return Values(user.dn, attribute); }))
+    const auto test = [&](const DirectoryUser& user) {
+      if (!InScope(user.dn, base, scope)) return;
+      if (filter.Matches([&](std::string_view attribute) { return ValuesOf(user, attribute); }))
         found.push_back(user.dn);
+    };
+    if (const auto address = filter.RequiredValue("proxyAddresses")) {
+      // Only the users that have the address can match; they are kept in
+      // the directory's order.
+      const auto candidates = usersByProxyAddress_.find(Lower(*address));
+      if (candidates != usersByProxyAddress_.end())
+        for (size_t i : std::set<size_t>(candidates->second.begin(), candidates->second.end()))
+          test(definition_.users[i]);
+      return found;
     }
+    for (const DirectoryUser& user : definition_.users) test(user);
     return found;
   }
 
@@ -45,12 +78,16 @@ class OrganisationDirectory final : public Directory {
   std::vector<std::string> Values(const std::string& dn, std::string_view attribute) const override {
     const DirectoryUser* user = FindUser(dn);
     if (user == nullptr) return {};
-    if (SameText(attribute, "objectCategory")) return {user->objectCategory};
+    return ValuesOf(*user, attribute);
+  }
+
+  static std::vector<std::string> ValuesOf(const DirectoryUser& user, std::string_view attribute) {
+    if (SameText(attribute, "objectCategory")) return {user.objectCategory};
     if (SameText(attribute, "objectClass")) return {std::begin(kUserClasses), std::end(kUserClasses)};
-    if (SameText(attribute, "proxyAddresses")) return user->proxyAddresses;
-    if (SameText(attribute, "distinguishedName")) return {user->dn};
-    if (SameText(attribute, "cn") || SameText(attribute, "name")) return {CommonName(user->dn)};
-    if (SameText(attribute, "objectSid")) return {user->sid};
+    if (SameText(attribute, "proxyAddresses")) return user.proxyAddresses;
+    if (SameText(attribute, "distinguishedName")) return {user.dn};
+    if (SameText(attribute, "cn") || SameText(attribute, "name")) return {CommonName(user.dn)};
+    if (SameText(attribute, "objectSid")) return {user.sid};
     return {};
   }
 
@@ -90,21 +127,19 @@ class OrganisationDirectory final : public Directory {
   }
 
   std::optional<AccountName> LookupSid(const Sid& sid) const override {
-    for (const DirectoryAccount& account : definition_.accounts)
-      if (*ParseSid(account.sid) == sid) return AccountName{account.domain, account.name};
-    return std::nullopt;
+    const auto found = accountsBySid_.find(sid);
+    if (found == accountsBySid_.end()) return std::nullopt;
+    const DirectoryAccount& account = definition_.accounts[found->second];
+    return AccountName{account.domain, account.name};
   }
 
   std::optional<Sid> ResolveAccount(std::string_view account) const override {
     if (auto sid = ParseSid(account)) return sid;
-    for (const DirectoryUser& user : definition_.users)
-      if (user.name == account) return ParseSid(user.sid);
-    for (const DirectoryGroup& group : definition_.groups)
-      if (group.name == account) return ParseSid(group.sid);
-    for (const DirectoryAccount& known : definition_.accounts) {
-      const std::string full = known.domain.empty() ? known.name : known.domain + "\\" + known.name;
-      if (SameText(full, account)) return ParseSid(known.sid);
-    }
+    // Users and groups by their names (unique among both), then accounts
+    // by "DOMAIN\name" in any case.
+    if (const auto named = sidsByName_.find(std::string(account)); named != sidsByName_.end()) return named->second;
+    if (const auto known = sidsByAccountName_.find(Lower(account)); known != sidsByAccountName_.end())
+      return known->second;
     return std::nullopt;
   }
 
@@ -112,10 +147,10 @@ class OrganisationDirectory final : public Directory {
     const std::optional<Sid> sid = ResolveAccount(account);
     if (!sid) return {};
     std::vector<Sid> sids = {*sid};
-    for (const DirectoryUser& user : definition_.users)
-      if (*ParseSid(user.sid) == *sid) return Append(sids, GroupSidsFrom(user.memberOf));
-    for (const DirectoryGroup& group : definition_.groups)
-      if (*ParseSid(group.sid) == *sid) return Append(sids, GroupSidsFrom(group.memberOf));
+    if (const auto user = usersBySid_.find(*sid); user != usersBySid_.end())
+      return Append(sids, GroupSidsFrom(definition_.users[user->second].memberOf));
+    if (const auto group = groupsBySid_.find(*sid); group != groupsBySid_.end())
+      return Append(sids, GroupSidsFrom(definition_.groups[group->second].memberOf));
     return sids;
   }
 
@@ -141,16 +176,21 @@ class OrganisationDirectory final : public Directory {
     return scope == SearchScope::Subtree || dn.substr(0, dn.size() - suffix.size()).find(',') == std::string::npos;
   }
 
+  static std::string Lower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return lower;
+  }
+
   const DirectoryUser* FindUser(const std::string& dn) const {
-    for (const DirectoryUser& user : definition_.users)
-      if (SameText(user.dn, dn)) return &user;
-    return nullptr;
+    const auto found = usersByDn_.find(Lower(dn));
+    return found == usersByDn_.end() ? nullptr : &definition_.users[found->second];
   }
 
   const DirectoryGroup* FindGroup(const std::string& name) const {
-    for (const DirectoryGroup& group : definition_.groups)
-      if (group.name == name) return &group;
-    return nullptr;
+    const auto found = groupsByName_.find(name);
+    return found == groupsByName_.end() ? nullptr : &definition_.groups[found->second];
   }
 
   // Breadth first: the direct groups in their order, then theirs.
@@ -170,6 +210,13 @@ class OrganisationDirectory final : public Directory {
 
   std::shared_ptr<const Organisation> organisation_;  // keeps definition_ alive
   const DirectoryDefinition& definition_;
+  // Positions in definition_'s lists; names and DNs in lower case where
+  // the directory ignores case.
+  std::unordered_map<std::string, size_t> usersByDn_;
+  std::unordered_map<std::string, std::vector<size_t>> usersByProxyAddress_;
+  std::unordered_map<std::string, size_t> groupsByName_;
+  std::map<Sid, size_t> usersBySid_, groupsBySid_, accountsBySid_;
+  std::unordered_map<std::string, Sid> sidsByName_, sidsByAccountName_;
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 namespace emulation {
 
@@ -45,14 +46,22 @@ Ledger& Ledger::Instance() {
 
 void Ledger::Acquire(Resource kind, const void* item, std::string what) {
   live_.push_back({kind, item, std::move(what)});
+  liveIndex_[{kind, item}].push_back(std::prev(live_.end()));
+}
+
+const Ledger::Entry* Ledger::Find(Resource kind, const void* item) const {
+  const auto found = liveIndex_.find({kind, item});
+  return found == liveIndex_.end() ? nullptr : &*found->second.front();
 }
 
 bool Ledger::Release(Resource kind, const void* item, const char* operation) {
-  const auto found =
-      std::find_if(live_.begin(), live_.end(), [&](const Entry& e) { return e.kind == kind && e.item == item; });
-  if (found != live_.end()) {
-    RecordRelease(operation, std::string(ResourceName(kind)) + " " + found->what);
-    live_.erase(found);
+  const auto found = liveIndex_.find({kind, item});
+  if (found != liveIndex_.end()) {
+    const auto entry = found->second.front();
+    RecordRelease(operation, std::string(ResourceName(kind)) + " " + entry->what);
+    found->second.erase(found->second.begin());
+    if (found->second.empty()) liveIndex_.erase(found);
+    live_.erase(entry);
     return true;
   }
   char line[160];
@@ -61,20 +70,20 @@ bool Ledger::Release(Resource kind, const void* item, const char* operation) {
   return false;
 }
 
-bool Ledger::Holds(Resource kind, const void* item) const { return !WhatOf(kind, item).empty(); }
+bool Ledger::Holds(Resource kind, const void* item) const { return Find(kind, item) != nullptr; }
 
 std::string Ledger::WhatOf(Resource kind, const void* item) const {
-  for (const Entry& e : live_)
-    if (e.kind == kind && e.item == item) return e.what.empty() ? "?" : e.what;
-  return {};
+  const Entry* entry = Find(kind, item);
+  if (entry == nullptr) return {};
+  return entry->what.empty() ? "?" : entry->what;
 }
 
 void Ledger::RecordCall(std::string operation, std::string arguments) {
-  journal_.push_back(Call(std::move(operation), std::move(arguments)));
+  if (keepJournal_) journal_.push_back(Call(std::move(operation), std::move(arguments)));
 }
 
 void Ledger::RecordRelease(std::string operation, std::string what) {
-  journal_.push_back(Released(std::move(operation), std::move(what)));
+  if (keepJournal_) journal_.push_back(Released(std::move(operation), std::move(what)));
 }
 
 void Ledger::Violation(std::string description) {
@@ -90,6 +99,7 @@ std::vector<std::string> Ledger::Live() const {
 
 void Ledger::Reset() {
   live_.clear();
+  liveIndex_.clear();
   violations_.clear();
   journal_.clear();
 }

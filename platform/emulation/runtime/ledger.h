@@ -5,13 +5,30 @@
 // ledger empty; a release of something not held is a violation.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <list>
 #include <ostream>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace emulation {
 
 enum class Resource { Interface, MapiBlock, String, LocalMemory, DirectoryMemory, Handle, SafeArray };
+
+// What the emulation keeps of a run for inspection after it.
+enum class Retention {
+  // The journal of every call and release, and every object the run
+  // handed out, so that a call on one after its last release is caught
+  // however late it comes: what tests read.
+  Everything,
+  // No journal, and of the released objects only the most recent ones
+  // (kRecentlyReleasedObjects), so that a long run's memory stays flat:
+  // for the tool run from the command line, which nobody inspects.
+  Recent,
+};
+inline constexpr size_t kRecentlyReleasedObjects = 16384;
 
 // One entry of the journal.
 struct Event {
@@ -51,6 +68,9 @@ class Ledger {
   std::vector<std::string> Live() const;
   std::vector<std::string> Violations() const { return violations_; }
   std::vector<Event> Journal() const { return journal_; }
+  // Whether calls and releases go into the journal; the ledger of what is
+  // held is always kept.
+  void KeepJournal(bool keep) { keepJournal_ = keep; }
   // Forgets everything: a new run starts.
   void Reset();
 
@@ -60,9 +80,27 @@ class Ledger {
     const void* item;
     std::string what;
   };
-  std::vector<Entry> live_;
+  struct Key {
+    Resource kind;
+    const void* item;
+    bool operator==(const Key&) const = default;
+  };
+  struct KeyHash {
+    size_t operator()(const Key& key) const {
+      return std::hash<const void*>()(key.item) ^ (static_cast<size_t>(key.kind) * 0x9E3779B97F4A7C15u);
+    }
+  };
+  const Entry* Find(Resource kind, const void* item) const;
+
+  // Oldest first, and found by hash: a run may hold thousands of items
+  // (the picked rows) while it acquires and releases many more.
+  std::list<Entry> live_;
+  // Per item its entries, oldest first (the platform never hands out one
+  // item twice while it is held, but a faulty emulation could).
+  std::unordered_map<Key, std::vector<std::list<Entry>::iterator>, KeyHash> liveIndex_;
   std::vector<std::string> violations_;
   std::vector<Event> journal_;
+  bool keepJournal_ = true;
 };
 
 const char* ResourceName(Resource kind);

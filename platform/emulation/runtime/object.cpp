@@ -1,18 +1,27 @@
 #include "platform/emulation/runtime/object.h"
 
 #include <memory>
-#include <vector>
 
+#include "platform/emulation/control.h"
 #include "platform/emulation/runtime/ledger.h"
 
 namespace emulation {
 
 namespace {
 
-// Every object handed out during the run, released or not: they are freed
-// together when the run ends.
-std::vector<std::unique_ptr<ObjectBase>>& Objects() {
-  static auto* objects = new std::vector<std::unique_ptr<ObjectBase>>();  // outlives every static
+using ObjectList = std::list<std::unique_ptr<ObjectBase>>;
+
+// Every object handed out during the run and not released since, and the
+// released ones that are kept: all freed when the run ends.
+struct KeptObjects {
+  ObjectList held;
+  ObjectList released;  // oldest first
+};
+
+Retention retention = Retention::Everything;
+
+KeptObjects& Objects() {
+  static auto* objects = new KeptObjects();  // outlives every static
   return *objects;
 }
 
@@ -30,10 +39,23 @@ HRESULT ObjectBase::Hand(REFIID riid, void** object) {
 }
 
 HRESULT ObjectBase::HandOver(const IID* riid, REFIID fallback, void** object) {
-  Objects().emplace_back(this);
+  ObjectList& held = Objects().held;
+  held.emplace_back(this);
+  kept_ = std::prev(held.end());
   const HRESULT hr = Hand(riid != nullptr ? *riid : fallback, object);
-  if (FAILED(hr)) buried_ = true;  // never handed out
+  if (FAILED(hr)) Bury();  // never handed out
   return hr;
+}
+
+void ObjectBase::Bury() {
+  buried_ = true;
+  references_.clear();  // all at zero
+  KeptObjects& objects = Objects();
+  objects.released.splice(objects.released.end(), objects.held, kept_);
+  // The oldest released objects go once there are more than the run
+  // keeps; this one, the newest, stays.
+  if (retention == Retention::Recent)
+    while (objects.released.size() > kRecentlyReleasedObjects) objects.released.pop_front();
 }
 
 HRESULT ObjectBase::QueryInterfaceThrough(const char* interfaceName, REFIID riid, void** object) {
@@ -82,7 +104,7 @@ ULONG ObjectBase::ReleaseReference(IUnknown* face, const char* interfaceName) {
     return found->second;
   }
   Ledger::Instance().Release(Resource::Interface, face, "Release");
-  if (!Held()) buried_ = true;
+  if (!Held()) Bury();
   return 0;
 }
 
@@ -90,6 +112,16 @@ HRESULT ObjectBase::Unserved(std::string_view operation, HRESULT answer) {
   return CheckUsable(operation) ? answer : E_UNEXPECTED;
 }
 
-void FreeAllObjects() { Objects().clear(); }
+void SetRetention(Retention chosen) {
+  retention = chosen;
+  Ledger::Instance().KeepJournal(chosen == Retention::Everything);
+}
+
+Retention CurrentRetention() { return retention; }
+
+void FreeAllObjects() {
+  Objects().held.clear();
+  Objects().released.clear();
+}
 
 }  // namespace emulation

@@ -5,12 +5,16 @@
 // no longer held or made after MAPI (and with it COM) was shut down.
 //
 // An object whose interfaces are all released leaves the ledger but is
-// kept until the run ends, so that a late call is caught instead of
-// touching freed memory. Every object comes into being through HandOver,
-// and the end of the run (ResetRun) frees them all.
+// kept, so that a late call is caught instead of touching freed memory:
+// until the run ends, or, when the run keeps only what is recent
+// (SetRetention), until enough later objects were released after it.
+// Every object comes into being through HandOver, and the end of the run
+// (ResetRun) frees them all.
 #pragma once
 
+#include <list>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -63,11 +67,14 @@ class ObjectBase {
  private:
   bool Held() const;
   bool CheckUsable(std::string_view operation);
+  void Bury();
 
   std::string what_;
   // Counts per interface pointer; an entry at zero stays until the run ends.
   std::map<const IUnknown*, ULONG> references_;
   bool buried_ = false;
+  // Where the run keeps this object.
+  std::list<std::unique_ptr<ObjectBase>>::iterator kept_;
 };
 
 // One interface of an emulated object: its IUnknown, counted per pointer.

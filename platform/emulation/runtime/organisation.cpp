@@ -4,17 +4,13 @@
 #include <cctype>
 #include <cstdint>
 #include <nlohmann/json.hpp>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "platform/emulation/runtime/fault_points.h"
 #include "platform/emulation/runtime/organisation_reader.h"
 
 namespace emulation {
-
-const AddressEntry* Organisation::FindEntry(std::string_view key) const {
-  for (const AddressEntry& entry : addressBook)
-    if (entry.key == key) return &entry;
-  return nullptr;
-}
 
 namespace {
 
@@ -24,9 +20,49 @@ bool SameText(std::string_view left, std::string_view right) {
          });
 }
 
+std::string LowerCase(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
 }  // namespace
 
+struct Organisation::Index {
+  size_t entries = 0;  // the size of the address book it was built for
+  std::unordered_map<std::string, size_t> byKey;
+  std::unordered_map<std::string, size_t> byMailboxDn;  // in lower case; the first entry with a mailbox
+};
+
+void Organisation::BuildIndex() {
+  auto built = std::make_shared<Index>();
+  built->entries = addressBook.size();
+  for (size_t i = 0; i < addressBook.size(); ++i) {
+    const AddressEntry& entry = addressBook[i];
+    built->byKey.emplace(entry.key, i);
+    if (entry.emailAddress && entry.homeMdb) built->byMailboxDn.emplace(LowerCase(*entry.emailAddress), i);
+  }
+  index = std::move(built);
+}
+
+const AddressEntry* Organisation::FindEntry(std::string_view key) const {
+  if (index && index->entries == addressBook.size()) {
+    const auto found = index->byKey.find(std::string(key));
+    if (found == index->byKey.end()) return nullptr;
+    if (addressBook[found->second].key == key) return &addressBook[found->second];
+  }
+  for (const AddressEntry& entry : addressBook)
+    if (entry.key == key) return &entry;
+  return nullptr;
+}
+
 const AddressEntry* Organisation::FindEntryByMailboxDn(std::string_view dn) const {
+  if (index && index->entries == addressBook.size()) {
+    const auto found = index->byMailboxDn.find(LowerCase(dn));
+    if (found == index->byMailboxDn.end()) return nullptr;
+    const AddressEntry& entry = addressBook[found->second];
+    if (entry.emailAddress && entry.homeMdb && SameText(*entry.emailAddress, dn)) return &entry;
+  }
   for (const AddressEntry& entry : addressBook)
     if (entry.emailAddress && entry.homeMdb && SameText(*entry.emailAddress, dn)) return &entry;
   return nullptr;
@@ -203,10 +239,11 @@ Organisation ParseOrganisation(std::string_view text) {
   members.CheckNoOthers();
 
   // References between sections.
+  std::unordered_set<std::string_view> keys;
   for (size_t i = 0; i < organisation.addressBook.size(); ++i)
-    for (size_t k = 0; k < i; ++k)
-      if (organisation.addressBook[k].key == organisation.addressBook[i].key)
-        Fail(Indexed("addressBook", i) + ".key", "\"" + organisation.addressBook[i].key + "\" is used twice");
+    if (!keys.insert(organisation.addressBook[i].key).second)
+      Fail(Indexed("addressBook", i) + ".key", "\"" + organisation.addressBook[i].key + "\" is used twice");
+  organisation.BuildIndex();
   for (size_t i = 0; i < organisation.profiles.size(); ++i) {
     const ProfileDefinition& profile = organisation.profiles[i];
     if (organisation.FindEntry(profile.identity) == nullptr)

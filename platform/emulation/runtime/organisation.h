@@ -4,6 +4,8 @@
 // describes the format.
 #pragma once
 
+#include <map>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -88,14 +90,17 @@ struct AccessEntryDefinition {
   std::optional<unsigned short> variantType;
 };
 
+// A discretionary access-control list; users may share one.
+using AccessList = std::vector<AccessEntryDefinition>;
+
 struct DirectoryUser {
   std::string name;  // the emulation's own key, unique among users and groups
   std::string dn;
   std::string objectCategory = "person";
   std::vector<std::string> proxyAddresses;
   std::string sid;
-  std::vector<std::string> memberOf;                       // names of groups
-  std::optional<std::vector<AccessEntryDefinition>> dacl;  // absent: no readable descriptor
+  std::vector<std::string> memberOf;       // names of groups
+  std::shared_ptr<const AccessList> dacl;  // null: no readable descriptor
   // ADSI hands the descriptor out as its raw bytes, as it does for one it
   // cannot map to an object.
   bool descriptorAsOctets = false;
@@ -121,6 +126,8 @@ struct DirectoryDefinition {
   std::vector<DirectoryUser> users;
   std::vector<DirectoryGroup> groups;
   std::vector<DirectoryAccount> accounts;
+  // Lists that users name instead of spelling out their own.
+  std::map<std::string, std::shared_ptr<const AccessList>> sharedDacls;
 };
 
 struct Fault {
@@ -144,6 +151,13 @@ struct Organisation {
   VerrickSettings verrick;
   // Scales the clock of the platform's waits (WaitForSingleObject) only.
   double waitScale = 1;
+
+  // The address book's look-ups by key and by mailbox DN, built once the
+  // organisation is read; without it (an organisation put together in
+  // code, or changed since) the look-ups go entry by entry.
+  struct Index;
+  std::shared_ptr<const Index> index;
+  void BuildIndex();
 
   const AddressEntry* FindEntry(std::string_view key) const;
   // The entry whose own address (its mailbox DN) is dn, ignoring case.

@@ -68,7 +68,15 @@ AccessEntryDefinition ReadAccessEntry(const Json& json, const std::string& path)
   return entry;
 }
 
-DirectoryUser ReadUser(const Json& json, const std::string& path) {
+std::shared_ptr<const AccessList> ReadAccessList(const Json& json, const std::string& path) {
+  if (!json.is_array()) Fail(path, "expected an array of entries");
+  auto list = std::make_shared<AccessList>();
+  list->reserve(json.size());
+  for (size_t i = 0; i < json.size(); ++i) list->push_back(ReadAccessEntry(json[i], Indexed(path, i)));
+  return list;
+}
+
+DirectoryUser ReadUser(const Json& json, const std::string& path, const DirectoryDefinition& directory) {
   Members members(json, path);
   DirectoryUser user;
   user.name = members.RequiredString("name");
@@ -80,10 +88,16 @@ DirectoryUser ReadUser(const Json& json, const std::string& path) {
   user.proxyAddresses = ReadStrings(members, "proxyAddresses");
   user.sid = RequiredSid(members, "sid");
   user.memberOf = ReadStrings(members, "memberOf");
-  if (const Json* dacl = members.OptionalArray("dacl")) {
-    user.dacl.emplace();
-    for (size_t i = 0; i < dacl->size(); ++i)
-      user.dacl->push_back(ReadAccessEntry((*dacl)[i], Indexed(members.Field("dacl"), i)));
+  if (const Json* dacl = members.Find("dacl")) {
+    if (dacl->is_string()) {
+      // The name of one of the directory's shared lists.
+      const auto shared = directory.sharedDacls.find(dacl->get<std::string>());
+      if (shared == directory.sharedDacls.end())
+        Fail(members.Field("dacl"), "no list in \"dacls\" is named \"" + dacl->get<std::string>() + "\"");
+      user.dacl = shared->second;
+    } else {
+      user.dacl = ReadAccessList(*dacl, members.Field("dacl"));
+    }
   }
   user.descriptorAsOctets = members.OptionalBool("descriptorAsOctets").value_or(false);
   members.CheckNoOthers();
@@ -110,6 +124,11 @@ DirectoryAccount ReadAccount(const Json& json, const std::string& path) {
   return account;
 }
 
+std::string LowerCase(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
 bool EndsWithText(const std::string& text, const std::string& suffix) {
   return text.size() >= suffix.size() && SameText(std::string_view(text).substr(text.size() - suffix.size()), suffix);
 }
@@ -119,6 +138,7 @@ void CheckReferences(const DirectoryDefinition& directory, const std::string& pa
   std::map<std::string, std::string> names;  // name -> field that defines it
   std::map<Sid, std::string> sids;
   std::set<std::string> groupNames;
+  std::set<std::string> dns;  // in lower case
   const auto claimName = [&](const std::string& name, const std::string& field) {
     if (!names.emplace(name, field).second) Fail(field, "\"" + name + "\" is used twice");
   };
@@ -138,9 +158,7 @@ void CheckReferences(const DirectoryDefinition& directory, const std::string& pa
     if (!directory.namingContext) Fail(path + ".namingContext", "missing: the directory has users");
     if (!EndsWithText(user.dn, "," + *directory.namingContext))
       Fail(Indexed(users, i) + ".dn", "\"" + user.dn + "\" is not under the naming context");
-    for (size_t k = 0; k < i; ++k)
-      if (SameText(directory.users[k].dn, user.dn))
-        Fail(Indexed(users, i) + ".dn", "\"" + user.dn + "\" is used twice");
+    if (!dns.insert(LowerCase(user.dn)).second) Fail(Indexed(users, i) + ".dn", "\"" + user.dn + "\" is used twice");
   }
   std::set<Sid> accountSids;
   for (size_t i = 0; i < directory.accounts.size(); ++i)
@@ -153,18 +171,25 @@ void CheckReferences(const DirectoryDefinition& directory, const std::string& pa
   };
   for (size_t i = 0; i < directory.groups.size(); ++i)
     checkMemberOf(directory.groups[i].memberOf, Indexed(groups, i) + ".memberOf");
-  for (size_t i = 0; i < directory.users.size(); ++i) {
-    const DirectoryUser& user = directory.users[i];
-    checkMemberOf(user.memberOf, Indexed(users, i) + ".memberOf");
-    if (!user.dacl) continue;
-    for (size_t k = 0; k < user.dacl->size(); ++k) {
-      const AccessEntryDefinition& entry = (*user.dacl)[k];
+  const auto checkTrustees = [&](const AccessList& list, const std::string& field) {
+    for (size_t k = 0; k < list.size(); ++k) {
+      const AccessEntryDefinition& entry = list[k];
       if (entry.variantType) continue;
       const Sid trustee = *ParseSid(entry.trustee);
       if (sids.count(trustee) == 0 && accountSids.count(trustee) == 0)
-        Fail(Indexed(Indexed(users, i) + ".dacl", k) + ".trustee",
-             "SID \"" + entry.trustee + "\" is no user, group or account");
+        Fail(Indexed(field, k) + ".trustee", "SID \"" + entry.trustee + "\" is no user, group or account");
     }
+  };
+  // A shared list is checked once, under its own name.
+  std::set<const AccessList*> shared;
+  for (const auto& [name, list] : directory.sharedDacls) {
+    checkTrustees(*list, path + ".dacls." + name);
+    shared.insert(list.get());
+  }
+  for (size_t i = 0; i < directory.users.size(); ++i) {
+    const DirectoryUser& user = directory.users[i];
+    checkMemberOf(user.memberOf, Indexed(users, i) + ".memberOf");
+    if (user.dacl && !shared.count(user.dacl.get())) checkTrustees(*user.dacl, Indexed(users, i) + ".dacl");
   }
 }
 
@@ -178,9 +203,14 @@ DirectoryDefinition ReadDirectory(const Json& json, const std::string& path) {
   if (directory.namingContext && directory.namingContext->empty())
     Fail(members.Field("namingContext"), "must not be empty");
   directory.domainControllers = ReadStrings(members, "domainControllers");
+  if (const Json* dacls = members.Find("dacls")) {
+    if (!dacls->is_object()) Fail(members.Field("dacls"), "expected an object of named lists");
+    for (const auto& [name, list] : dacls->items())
+      directory.sharedDacls[name] = ReadAccessList(list, members.Field("dacls") + "." + name);
+  }
   if (const Json* users = members.OptionalArray("users"))
     for (size_t i = 0; i < users->size(); ++i)
-      directory.users.push_back(ReadUser((*users)[i], Indexed(members.Field("users"), i)));
+      directory.users.push_back(ReadUser((*users)[i], Indexed(members.Field("users"), i), directory));
   if (const Json* groups = members.OptionalArray("groups"))
     for (size_t i = 0; i < groups->size(); ++i)
       directory.groups.push_back(ReadGroup((*groups)[i], Indexed(members.Field("groups"), i)));

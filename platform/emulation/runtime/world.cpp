@@ -124,6 +124,12 @@ std::vector<std::string> CallTrace() {
   return calls;
 }
 
+unsigned long CallCount() {
+  unsigned long total = 0;
+  for (const auto& [operation, count] : TheWorld().callCounts) total += count;
+  return total;
+}
+
 void ResetRun() {
   // What a run leaves behind is dropped unreleased: the ledger forgets it.
   TheWorld() = World();
