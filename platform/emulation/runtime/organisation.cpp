@@ -262,8 +262,9 @@ Organisation ParseOrganisation(std::string_view text) {
   Json root;
   try {
     root = Json::parse(text, DuplicateKeyCheck());
-  } catch (const Json::parse_error& error) {
-    // The library's message names the line and column.
+  } catch (const Json::exception& error) {
+    // A syntax error, or a number too large for any type (which the library
+    // reports as out of range): the message names where.
     throw OrganisationError(std::string("not valid JSON: ") + error.what());
   }
   Members members(root, "");
