@@ -36,10 +36,12 @@ void SetBoolean(VARIANT& value, VARIANT_BOOL flag) {
 // returns or raises; ProfileInfo stays with the caller.
 void Logon(IDispatch* session, VARIANT& profileInfo) {
   ScopedVariant profileName, profilePassword, showDialog, newSession, parentWindow, noMail, result;
-  (*profileName).vt = VT_BSTR;
+  // The type is set once the string exists: a failed allocation leaves an
+  // empty value for the clean-up, not a string pointer that was never set.
   (*profileName).bstrVal = AllocateBstrOrRaise(OLESTR(""));
-  (*profilePassword).vt = VT_BSTR;
+  (*profileName).vt = VT_BSTR;
   (*profilePassword).bstrVal = AllocateBstrOrRaise(OLESTR(""));
+  (*profilePassword).vt = VT_BSTR;
   SetBoolean(*showDialog, VARIANT_TRUE);
   SetBoolean(*newSession, VARIANT_TRUE);
   SetBoolean(*parentWindow, VARIANT_FALSE);

@@ -9,6 +9,8 @@ CALDROSE_LINUX_PACKAGES=(cmake g++ ninja-build libgtest-dev nlohmann-json3-dev)
 CALDROSE_BENCH_PACKAGES=(libbenchmark-dev python3)
 # The second compiler the test command builds with.
 CALDROSE_CLANG_PACKAGES=(clang)
+# The sanitizers' and libFuzzer's runtimes for clang.
+CALDROSE_SANITIZER_PACKAGES=(libclang-rt-14-dev)
 CALDROSE_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine wine64)
 
 # Installs those of the given packages that are not installed; the package

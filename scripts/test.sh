@@ -7,7 +7,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 cd "$CALDROSE_ROOT"
 
 caldrose_install_missing "${CALDROSE_LINUX_PACKAGES[@]}" "${CALDROSE_CLANG_PACKAGES[@]}" \
-  "${CALDROSE_WINDOWS_PACKAGES[@]}" "${CALDROSE_BENCH_PACKAGES[@]}"
+  "${CALDROSE_SANITIZER_PACKAGES[@]}" "${CALDROSE_WINDOWS_PACKAGES[@]}" "${CALDROSE_BENCH_PACKAGES[@]}"
 
 results=()
 failures=0
@@ -38,16 +38,32 @@ preset_tests() {
   # The fault sweep's figure: how many platform calls it failed and warned.
   "build/$1/caldrose_tests" --gtest_filter='FaultSweep.*' | grep '^fault sweep:'
 }
+# The fuzz targets, each for a bounded time on its seed corpus and on what
+# earlier runs found (kept under build/linux-fuzz/corpus).
+fuzz_seconds=${CALDROSE_FUZZ_SECONDS:-20}
+fuzz_build() { cmake --preset linux-fuzz && cmake --build --preset linux-fuzz; }
+fuzz_run() {
+  local target=$1 found="build/linux-fuzz/corpus/$1" log="build/linux-fuzz/$1.log"
+  mkdir -p "$found" build/linux-fuzz/artifacts
+  if "build/linux-fuzz/fuzz/$target" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 \
+    -artifact_prefix=build/linux-fuzz/artifacts/ -print_final_stats=1 "$found" "fuzz/corpus/$target" >"$log" 2>&1; then
+    grep -E '^stat::number_of_executed_units' "$log" || true
+    return 0
+  fi
+  tail -n 60 "$log"
+  return 1
+}
 windows_build() { cmake --preset windows && cmake --build --preset windows; }
 wine_check() { bash tests/wine/check.sh build/windows/caldrose.exe; }
 wine_transcripts() { bash tests/wine/transcripts.sh build/linux/caldrose_tests; }
 
 # A failed stage skips the stages that need it and lets the others run, so
 # that one run reports everything that is broken.
-# The Debug build with g++ (the presets' own), then Release with g++ and
-# Debug with clang++: every one builds with warnings as errors and passes
-# the tests.
-for preset in linux linux-release linux-clang; do
+# The Debug build with g++ (the presets' own), then Release with g++, and
+# Debug with clang++ under AddressSanitizer, LeakSanitizer and
+# UndefinedBehaviorSanitizer: every one builds with warnings as errors and
+# passes the tests, the sanitized one without a finding.
+for preset in linux linux-release linux-asan; do
   if stage "Linux build ($preset)" preset_build "$preset"; then
     stage "Linux tests ($preset, ctest)" preset_tests "$preset" || true
   else
@@ -57,6 +73,14 @@ done
 # A short run of the benchmarks at small sizes, so that they keep building
 # and running (the figures of docs/scale.md come from the full run).
 stage "Benchmark smoke run" bash scripts/measure-scale.sh --smoke || true
+if stage "Fuzz targets build (linux-fuzz)" fuzz_build; then
+  for target in organisation_fuzz console_format_fuzz server_name_fuzz smtp_address_fuzz ldap_filter_fuzz \
+    command_line_fuzz; do
+    stage "Fuzzing $target (${fuzz_seconds}s)" fuzz_run "$target" || true
+  done
+else
+  skip "Fuzzing" "Fuzz targets build (linux-fuzz)"
+fi
 if stage "Windows cross-build" windows_build; then
   stage "Windows build under Wine" wine_check || true
   # The transcript table on the Windows build; the Linux test program drives it.

@@ -126,16 +126,17 @@ std::vector<Case> Cases() {
        kStartup + std::string("OpenEntry failed for user chosen from Address Book (8004010f)\n") + kAlice},
       // The operator's own e-mail read is the first GetProps.
       {"AnEntryWhosePropertiesCannotBeRead",
-       [](Json& o) { o["faults"] = {Fault("IMailUser::GetProps", "0x80040115", 2)}; }, "2,3",
+       [](Json& o) { o["faults"] = Json::array({Fault("IMailUser::GetProps", "0x80040115", 2)}); }, "2,3",
        kStartup + std::string("GetProps failed (80040115)\n") + kBob},
-      {"TheDialogFails", [](Json& o) { o["faults"] = {Fault("IAddrBook::Address", "0x80004005")}; }, "2",
+      {"TheDialogFails", [](Json& o) { o["faults"] = Json::array({Fault("IAddrBook::Address", "0x80004005")}); }, "2",
        kStartup + "Display GAL failed (80004005)\nFailed to load user properties for address list (80004005)\n"},
 
       // The mailbox access probe, each failure.
       {"CreateStoreEntryIdFails",
-       [](Json& o) { o["faults"] = {Fault("IExchangeManageStore::CreateStoreEntryID", "0x8004010F")}; }, "2",
-       kStartup + "\n" + aliceMapi + "CreateStoreEntryID failed (8004010f)\n" + aliceAfterMapi},
-      {"OpenMsgStoreFails", [](Json& o) { o["faults"] = {Fault("IMAPISession::OpenMsgStore", "0x80040115", 2)}; }, "2",
+       [](Json& o) { o["faults"] = Json::array({Fault("IExchangeManageStore::CreateStoreEntryID", "0x8004010F")}); },
+       "2", kStartup + "\n" + aliceMapi + "CreateStoreEntryID failed (8004010f)\n" + aliceAfterMapi},
+      {"OpenMsgStoreFails",
+       [](Json& o) { o["faults"] = Json::array({Fault("IMAPISession::OpenMsgStore", "0x80040115", 2)}); }, "2",
        kStartup + "\n" + aliceMapi + Lines(alice, {"OpenMsgStore failed (80040115)"}) + aliceAfterMapi},
       {"AHomeStoreOnNoKnownServer",
        [](Json& o) {
@@ -148,7 +149,8 @@ std::vector<Case> Cases() {
            CdoException(alice, "80040115", "Unknown error 0x80040115",
                         "[Collaboration Data Objects - [MAPI_E_NETWORK_ERROR(80040115)]]") +
            Lines(alice, {"CDO test failed"}) + SendAsGranted(alice) + Report("alice")},
-      {"OpenRootFolderFails", [](Json& o) { o["faults"] = {Fault("IMsgStore::OpenEntry", "0x8004010F")}; }, "2",
+      {"OpenRootFolderFails", [](Json& o) { o["faults"] = Json::array({Fault("IMsgStore::OpenEntry", "0x8004010F")}); },
+       "2",
        kStartup + "\n" + aliceMapi +
            Lines(alice, {"Mailbox opened successfully", "Open Root Folder failed (8004010f)"}) + aliceAfterMapi},
       {"CreateFolderRefused",
@@ -161,7 +163,8 @@ std::vector<Case> Cases() {
                          "Failed to create a folder in mailbox"}) +
            aliceAfterMapi},
       // The operator's e-mail read is the first single-property read.
-      {"FolderEntryIdNotRead", [](Json& o) { o["faults"] = {Fault("HrGetOneProp", "0x80040115", 2)}; }, "2",
+      {"FolderEntryIdNotRead", [](Json& o) { o["faults"] = Json::array({Fault("HrGetOneProp", "0x80040115", 2)}); },
+       "2",
        kStartup + "\n" + aliceMapi +
            Lines(alice, {"Mailbox opened successfully", "Root Folder opened successfully",
                          "Folder created successfully", "Failed to get EntryID for created folder (80040115)"}) +
@@ -196,7 +199,7 @@ std::vector<Case> Cases() {
        [](Json& o) {
          Json fault = Fault("Session::Logoff", "0x80040116");
          fault["description"] = "The session ended badly";
-         o["faults"] = {fault};
+         o["faults"] = Json::array({fault});
        },
        "2",
        kStartup + "\n" + MapiSuccess(alice, "alice", "HOST1") + CdoStart(alice, "alice", "HOST1") +
@@ -206,7 +209,7 @@ std::vector<Case> Cases() {
            Lines(alice, {"CDO test completed successfully"}) + SendAsGranted(alice) + Report("alice")},
       // A failure of the automation call itself, without an exception
       // report, carries no description.
-      {"ANameThatCannotBeRead", [](Json& o) { o["faults"] = {Fault("Folder::Name", "0x80020003")}; }, "2",
+      {"ANameThatCannotBeRead", [](Json& o) { o["faults"] = Json::array({Fault("Folder::Name", "0x80020003")}); }, "2",
        kStartup + "\n" + MapiSuccess(alice, "alice", "HOST1") + CdoStart(alice, "alice", "HOST1") +
            Lines(alice, {"CDO logon successful", "Get default calendar folder successful"}) +
            CdoException(alice, "80020003", "Member not found.", "(null)") + Lines(alice, {"CDO test failed"}) +
@@ -252,7 +255,8 @@ std::vector<Case> Cases() {
 
       // The SMTP resolution: the operator's is the first PrepareRecips.
       {"EndOfSessionOnceIsRetriedSilently",
-       [](Json& o) { o["faults"] = {Fault("IAddrBook::PrepareRecips", "0x80040200", 2)}; }, "2", kStartup + kAlice},
+       [](Json& o) { o["faults"] = Json::array({Fault("IAddrBook::PrepareRecips", "0x80040200", 2)}); }, "2",
+       kStartup + kAlice},
       {"EndOfSessionTwiceIsReported",
        [](Json& o) {
          o["faults"] = {Fault("IAddrBook::PrepareRecips", "0x80040200", 2),
@@ -263,7 +267,7 @@ std::vector<Case> Cases() {
            Lines(alice, {"Failed to resolve the SMTP address (80040200)"}) + kBob},
       // Another failure is not retried: the next call is Bob's own.
       {"AnotherFailureIsNotRetried",
-       [](Json& o) { o["faults"] = {Fault("IAddrBook::PrepareRecips", "0x80040115", 2)}; }, "2,3",
+       [](Json& o) { o["faults"] = Json::array({Fault("IAddrBook::PrepareRecips", "0x80040115", 2)}); }, "2,3",
        kStartup + "\n" + MapiSuccess(alice, "alice", "HOST1") + CdoSuccess(alice, "alice", "HOST1") +
            Lines(alice, {"Failed to resolve the SMTP address (80040115)"}) + kBob},
   };

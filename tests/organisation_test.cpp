@@ -70,6 +70,8 @@ TEST(Organisation, ABrokenFileNamesTheFieldAndTheProblem) {
   };
   for (const Case& c : cases) EXPECT_EQ(ErrorOf(c.text), c.error) << c.text;
   EXPECT_EQ(ErrorOf("{\n  \"profiles\": [,]\n}").rfind("not valid JSON: ", 0), 0u);
+  // A number beyond any type the reader has is refused, not thrown through.
+  EXPECT_EQ(ErrorOf(R"({"waitScale": 1e999})").rfind("not valid JSON: ", 0), 0u);
 }
 
 TEST(Organisation, StatusesAreReadAsThePlatformsThirtyTwoBits) {

@@ -273,8 +273,8 @@ TEST_F(Directory, AccountNamesComeOwnNameFirstThenTheTokenGroupsInOrder) {
 TEST_F(Directory, AnUnresolvableLastGroupFailsTheNamesFoundBeforeIt) {
   Json organisation = Organisation(Json::array());
   organisation["directory"]["accounts"].erase(0);  // the operator's own SID
-  organisation["directory"]["users"][0]["memberOf"] = {"Admins"};
-  organisation["directory"]["groups"][1]["memberOf"] = {"Unnamed"};
+  organisation["directory"]["users"][0]["memberOf"] = Json::array({"Admins"});
+  organisation["directory"]["groups"][1]["memberOf"] = Json::array({"Unnamed"});
   Start(organisation);
   EXPECT_EQ(ReadNames(), E_FAIL);
   EXPECT_EQ(Names(), (std::vector<std::string>{"TEST\\Admins", "Operators"}));

@@ -78,7 +78,7 @@ TEST(Startup, TheOperatorLookupPrintsWhatItCouldNotFind) {
   };
   const std::vector<Case> cases = {
       {"no user has the address",
-       [](Json& o) { o["directory"]["users"][0]["proxyAddresses"] = {"SMTP:someone@test.example"}; },
+       [](Json& o) { o["directory"]["users"][0]["proxyAddresses"] = Json::array({"SMTP:someone@test.example"}); },
        {},
        "{operator@test.example} Unable to find user in AD\n"},
       {"two users have it",
@@ -102,7 +102,7 @@ TEST(Startup, TheOperatorLookupPrintsWhatItCouldNotFind) {
        "{operator@test.example} Failed to get RootDSE ffffffff8007054b\n"
        "GetUserObject failed (8007054b) for operator@test.example\n"},
       {"the user object cannot be read",
-       [](Json& o) { o["faults"] = {Fault("IADs::GetInfoEx", "0x80070005")}; },
+       [](Json& o) { o["faults"] = Json::array({Fault("IADs::GetInfoEx", "0x80070005")}); },
        {},
        "Unable to get the tokenGroups property ffffffff80070005\n"
        "GetAccountNames failed (80070005) for operator@test.example\n"},

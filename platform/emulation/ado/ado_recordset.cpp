@@ -29,7 +29,6 @@ constexpr HRESULT kServerNotOperational = static_cast<HRESULT>(0x8007203A);
 constexpr HRESULT kNoSuchObject = static_cast<HRESULT>(0x80072030);
 constexpr const char* kRecordsetSource = "ADODB.Recordset";
 constexpr const char* kFieldsSource = "ADODB.Fields";
-constexpr const char* kFieldSource = "ADODB.Field";
 constexpr const char* kProviderSource = "Provider";
 
 // A planned failure of an ADO method leaves its error object, as ADO does.

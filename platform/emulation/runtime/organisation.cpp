@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdint>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -204,12 +205,66 @@ Fault ReadFault(const Json& json, const std::string& path) {
 
 }  // namespace
 
+namespace {
+
+// The JSON reader keeps the last of two members with the same name; a file
+// that names a field twice is refused instead, so that neither value is
+// silently lost. Tracks the field path of every object being read.
+class DuplicateKeyCheck {
+ public:
+  bool operator()(int /*depth*/, Json::parse_event_t event, Json& parsed) {
+    switch (event) {
+      case Json::parse_event_t::object_start:
+      case Json::parse_event_t::array_start:
+        containers_.push_back({event == Json::parse_event_t::object_start, ChildPath(), {}, 0, {}});
+        break;
+      case Json::parse_event_t::key: {
+        Container& object = containers_.back();
+        object.key = parsed.get<std::string>();
+        if (!object.keys.insert(object.key).second) Fail(ChildPath(), "given more than once");
+        break;
+      }
+      case Json::parse_event_t::object_end:
+      case Json::parse_event_t::array_end:
+        containers_.pop_back();
+        if (!containers_.empty() && !containers_.back().isObject) ++containers_.back().index;
+        break;
+      case Json::parse_event_t::value:
+        if (!containers_.empty() && !containers_.back().isObject) ++containers_.back().index;
+        break;
+    }
+    return true;
+  }
+
+ private:
+  struct Container {
+    bool isObject;
+    std::string path;
+    std::set<std::string> keys;
+    size_t index;     // arrays: the element being read
+    std::string key;  // objects: the member being read
+  };
+
+  // The path of the value being read in the innermost container.
+  std::string ChildPath() const {
+    if (containers_.empty()) return "";
+    const Container& container = containers_.back();
+    if (!container.isObject) return Indexed(container.path, container.index);
+    return container.path.empty() ? container.key : container.path + "." + container.key;
+  }
+
+  std::vector<Container> containers_;
+};
+
+}  // namespace
+
 Organisation ParseOrganisation(std::string_view text) {
   Json root;
   try {
-    root = Json::parse(text);
-  } catch (const Json::parse_error& error) {
-    // The library's message names the line and column.
+    root = Json::parse(text, DuplicateKeyCheck());
+  } catch (const Json::exception& error) {
+    // A syntax error, or a number too large for any type (which the library
+    // reports as out of range): the message names where.
     throw OrganisationError(std::string("not valid JSON: ") + error.what());
   }
   Members members(root, "");

@@ -11,6 +11,7 @@
 #include "platform/emulation/runtime/object.h"
 #include "platform/emulation/runtime/unicode.h"
 #include "platform/emulation/sdk.h"
+#include "platform/emulation/win32/process_control.h"
 #include "platform/exchange.h"
 
 namespace emulation {
@@ -134,6 +135,7 @@ void ResetRun() {
   // What a run leaves behind is dropped unreleased: the ledger forgets it.
   TheWorld() = World();
   FreeAllObjects();
+  CloseLeftHandles();
   Ledger::Instance().Reset();
 }
 

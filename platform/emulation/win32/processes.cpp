@@ -21,6 +21,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,7 +35,6 @@ extern char** environ;
 namespace emulation {
 
 namespace {
-
 
 // A child started by CreateProcessA. It stays in Children() until it has
 // been reaped; its handles share it.
@@ -78,9 +78,22 @@ KernelObject* HeldObject(HANDLE handle) {
   return static_cast<KernelObject*>(handle);
 }
 
+// Every object a handle stands for, until its handle is closed.
+std::set<KernelObject*>& HandedOut() {
+  static auto* objects = new std::set<KernelObject*>();  // outlives every static
+  return *objects;
+}
+
 HANDLE HandOut(KernelObject* object, std::string what) {
   Ledger::Instance().Acquire(Resource::Handle, object, std::move(what));
+  HandedOut().insert(object);
   return object;
+}
+
+void Destroy(KernelObject* object) {
+  HandedOut().erase(object);
+  if (object->fd >= 0) close(object->fd);
+  delete object;
 }
 
 // A handle as the call trace shows it.
@@ -311,6 +324,10 @@ bool WaitForChild(Child& child, DWORD milliseconds) {
 
 }  // namespace
 
+void CloseLeftHandles() {
+  while (!HandedOut().empty()) Destroy(*HandedOut().begin());
+}
+
 std::vector<std::string> SplitCommandLine(std::string_view line) {
   const auto blank = [&](size_t at) { return line[at] == ' ' || line[at] == '\t'; };
   std::vector<std::string> arguments;
@@ -377,8 +394,6 @@ bool AwaitChildProcesses(unsigned milliseconds) {
 }  // namespace emulation
 
 using emulation::Win32Call;
-
-
 
 DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer) {
   DWORD result = 0;
@@ -507,9 +522,7 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
     // A handle closed before is a ledger violation.
     if (!emulation::Ledger::Instance().Release(emulation::Resource::Handle, hObject, "CloseHandle"))
       return ERROR_INVALID_HANDLE;
-    auto* object = static_cast<emulation::KernelObject*>(hObject);
-    if (object->fd >= 0) close(object->fd);
-    delete object;
+    emulation::Destroy(static_cast<emulation::KernelObject*>(hObject));
     emulation::ReapEndedChildren();
     return ERROR_SUCCESS;
   });
