@@ -20,7 +20,7 @@ cmake --build build/bench
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-generate() { scripts/generate-organisation --mailboxes "$1" --groups 1000 --aces 500 "${@:2}" >"$work/$1$2.json"; }
+generate() { scripts/generate-organisation --mailboxes "$1" --groups 1000 --aces 500 "${@:2}" >"$work/$1${2:-}.json"; }
 
 echo "==> Hot paths"
 if $smoke; then
