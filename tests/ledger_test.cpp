@@ -14,6 +14,14 @@
 
 namespace {
 
+// MAPI up on the operator organisation, and a session on its profile.
+void LogOnAsOperator(LPMAPISESSION* session) {
+  emulation::UseOrganisationText(OperatorOrganisationText(), "test organisation");
+  ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
+  char profile[] = "Operator";
+  ASSERT_EQ(MAPILogonEx(0, profile, nullptr, 0, session), S_OK);
+}
+
 class Ledger : public testing::Test {
  protected:
   void TearDown() override { emulation::ResetRun(); }
@@ -76,11 +84,8 @@ TEST_F(Ledger, TheCleanUpReleasesInItsFixedOrder) {
 }
 
 TEST_F(Ledger, AnyUseOfAnObjectAfterTheShutdownIsAViolation) {
-  emulation::UseOrganisationText(OperatorOrganisationText(), "test organisation");
-  ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
   LPMAPISESSION session = nullptr;
-  char profile[] = "Operator";
-  ASSERT_EQ(MAPILogonEx(0, profile, nullptr, 0, &session), S_OK);
+  ASSERT_NO_FATAL_FAILURE(LogOnAsOperator(&session));
   MAPIUninitialize();
   session->Release();
   emulation::UseOrganisationText("", "");
@@ -91,11 +96,8 @@ TEST_F(Ledger, AnyUseOfAnObjectAfterTheShutdownIsAViolation) {
 }
 
 TEST_F(Ledger, AnyCallOnAReleasedObjectIsAViolation) {
-  emulation::UseOrganisationText(OperatorOrganisationText(), "test organisation");
-  ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
   LPMAPISESSION session = nullptr;
-  char profile[] = "Operator";
-  ASSERT_EQ(MAPILogonEx(0, profile, nullptr, 0, &session), S_OK);
+  ASSERT_NO_FATAL_FAILURE(LogOnAsOperator(&session));
   session->Release();
   LPADRBOOK book = nullptr;
   EXPECT_EQ(session->OpenAddressBook(0, nullptr, 0, &book), E_UNEXPECTED);
@@ -112,11 +114,8 @@ TEST_F(Ledger, AnyCallOnAReleasedObjectIsAViolation) {
 // journal but still catches a late call on a released object.
 TEST_F(Ledger, KeepingOnlyRecentObjectsStillCatchesALateCall) {
   emulation::SetRetention(emulation::Retention::Recent);
-  emulation::UseOrganisationText(OperatorOrganisationText(), "test organisation");
-  ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
   LPMAPISESSION session = nullptr;
-  char profile[] = "Operator";
-  ASSERT_EQ(MAPILogonEx(0, profile, nullptr, 0, &session), S_OK);
+  ASSERT_NO_FATAL_FAILURE(LogOnAsOperator(&session));
   session->Release();
   LPADRBOOK book = nullptr;
   EXPECT_EQ(session->OpenAddressBook(0, nullptr, 0, &book), E_UNEXPECTED);
@@ -131,11 +130,8 @@ TEST_F(Ledger, KeepingOnlyRecentObjectsStillCatchesALateCall) {
 }
 
 TEST_F(Ledger, CountsEachInterfaceOfAnObjectOnItsOwn) {
-  emulation::UseOrganisationText(OperatorOrganisationText(), "test organisation");
-  ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
   LPMAPISESSION session = nullptr;
-  char profile[] = "Operator";
-  ASSERT_EQ(MAPILogonEx(0, profile, nullptr, 0, &session), S_OK);
+  ASSERT_NO_FATAL_FAILURE(LogOnAsOperator(&session));
   LPMAPITABLE table = nullptr;
   ASSERT_EQ(session->GetMsgStoresTable(0, &table), S_OK);
   LPSRowSet rows = nullptr;
@@ -191,11 +187,8 @@ TEST_F(Ledger, CatchesASecondRelease) {
   SysFreeString(text);
   SysFreeString(text);
 
-  emulation::UseOrganisationText(OperatorOrganisationText(), "test organisation");
-  ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
   LPMAPISESSION session = nullptr;
-  char profile[] = "Operator";
-  ASSERT_EQ(MAPILogonEx(0, profile, nullptr, 0, &session), S_OK);
+  ASSERT_NO_FATAL_FAILURE(LogOnAsOperator(&session));
   session->Release();
   session->Release();
   MAPIUninitialize();
