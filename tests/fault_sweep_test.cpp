@@ -134,6 +134,9 @@ const Expectation kExpectations[] = {
      Lines("Failed to create AD connection object ffffffff80040154\nFailed to open Active Directory (80040154)\n")},
     {"start-up", nullptr, "OleRun", 1,
      Lines("Failed to create AD connection object ffffffff80004005\nFailed to open Active Directory (80004005)\n")},
+    // OleRun's question whether the object can be run: a failure means
+    // that it is running.
+    {"start-up", nullptr, "_Connection::QueryInterface", 1, Same()},
     {"start-up", nullptr, "_Connection::QueryInterface", kAny,
      Lines("Failed to create AD connection object ffffffff80004002\nFailed to open Active Directory (80004002)\n")},
     {"start-up", nullptr, "Connection15::put_ConnectionTimeout", kAny,
@@ -169,6 +172,7 @@ const Expectation kExpectations[] = {
      Lines("{ada.quill@tamberlyn.example} Failed to create recordset object ffffffff80040154\n")},
     {"start-up", nullptr, "OleRun", 2,
      Lines("{ada.quill@tamberlyn.example} Failed to create recordset object ffffffff80004005\n")},
+    {"start-up", nullptr, "_Recordset::QueryInterface", 1, Same()},
     {"start-up", nullptr, "_Recordset::QueryInterface", kAny,
      Lines("{ada.quill@tamberlyn.example} Failed to create recordset object ffffffff80004002\n")},
     // The query text: the lookup's exception, then the close of the
@@ -270,6 +274,7 @@ const Expectation kExpectations[] = {
     {"cdo", nullptr, "CoCreateInstance", kAny,
      Lines("$NAME: CreateInstance failed (0x80040154)\n$NAME: CDO test failed\n")},
     {"cdo", nullptr, "OleRun", kAny, Lines("$NAME: CreateInstance failed (0x80004005)\n$NAME: CDO test failed\n")},
+    {"cdo", nullptr, "Session::QueryInterface", 1, Same()},
     {"cdo", nullptr, "Session::QueryInterface", kAny,
      Lines("$NAME: CreateInstance failed (0x80004002)\n$NAME: CDO test failed\n")},
     {"cdo", "Cleo Marsh", "Session::Logon", kAny,
@@ -323,6 +328,7 @@ const Expectation kExpectations[] = {
     {"send-as", nullptr, "OleRun", kAny,
      Lines("{$ADDRESS} Failed to create recordset object ffffffff80004005\n{$ADDRESS} Unable to get the user object "
            "ffffffff80004005\n$NAME: Failed to check Active Directory for Send As permissions (80004005)\n")},
+    {"send-as", nullptr, "_Recordset::QueryInterface", 1, Same()},
     {"send-as", nullptr, "_Recordset::QueryInterface", kAny,
      Lines("{$ADDRESS} Failed to create recordset object ffffffff80004002\n{$ADDRESS} Unable to get the user object "
            "ffffffff80004002\n$NAME: Failed to check Active Directory for Send As permissions (80004002)\n")},

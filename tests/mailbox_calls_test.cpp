@@ -80,6 +80,7 @@ TEST_F(MailboxCalls, TheCdoProbeLogsOnWithADynamicProfileAndReleasesTheFolderFir
       Call("CLSIDFromProgID", "\"MAPI.Session\""),
       Call("CoCreateInstance", "{3FA7DEB3-6438-101B-ACC1-00AA00423326}, null, 0x7, IUnknown"),
       Call("OleRun", ""),
+      Call("Session::QueryInterface", "IRunnableObject"),
       Call("Session::QueryInterface", "{3FA7DEA8-6438-101B-ACC1-00AA00423326}"),
       Released("Release", "interface Session (CDO session)"),
       Call("SysAllocString", "0 characters"),

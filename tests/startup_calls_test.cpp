@@ -19,12 +19,13 @@ TEST(StartupCalls, AreMadeInOrderWithThePlatformsFlags) {
       "IMsgStore::QueryInterface(IExchangeManageStore)",
       "IMAPISession::OpenAddressBook(0x0, null, 0x0)",
       // The empty text for the credentials, then the directory connection:
-      // created for IUnknown in context 7, run, asked for _Connection; a
-      // 30-second timeout, then the open with the connection string and
-      // empty (not null) credentials.
+      // created for IUnknown in context 7, run (which asks it whether it
+      // can be run), asked for _Connection; a 30-second timeout, then the
+      // open with the connection string and empty (not null) credentials.
       "SysAllocString(0 characters)",
       "CoCreateInstance(ADODB.Connection, null, 0x7, IUnknown)",
       "OleRun()",
+      "_Connection::QueryInterface(IRunnableObject)",
       "_Connection::QueryInterface(_Connection)",
       "Connection15::put_ConnectionTimeout(30)",
       "SysAllocString(21 characters)",
@@ -47,6 +48,7 @@ TEST(StartupCalls, AreMadeInOrderWithThePlatformsFlags) {
       "IADs::Get(\"defaultNamingContext\")",
       "CoCreateInstance(ADODB.Recordset, null, 0x7, IUnknown)",
       "OleRun()",
+      "_Recordset::QueryInterface(IRunnableObject)",
       "_Recordset::QueryInterface(_Recordset)",
       "SysAllocString(113 characters)",
       "Recordset15::Open(\"<LDAP://DC=test,DC=example>;(&(objectCategory=person)(proxyAddresses=smtp:operator@test."

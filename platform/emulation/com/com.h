@@ -170,6 +170,18 @@ struct ISupportErrorInfo : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) = 0;
 };
 
+struct IBindCtx;
+extern "C" const IID IID_IRunnableObject;
+
+// What OleRun asks an object for; no emulated class implements it.
+struct IRunnableObject : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE GetRunningClass(CLSID* lpClsid) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Run(IBindCtx* pbc) = 0;
+  virtual BOOL STDMETHODCALLTYPE IsRunning() = 0;
+  virtual HRESULT STDMETHODCALLTYPE LockRunning(BOOL fLock, BOOL fLastUnlockCloses) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetContainedObject(BOOL fContained) = 0;
+};
+
 #define CLSCTX_INPROC_SERVER 0x1
 #define CLSCTX_INPROC_HANDLER 0x2
 #define CLSCTX_LOCAL_SERVER 0x4

@@ -274,8 +274,7 @@ HRESULT CLSIDFromString(LPCOLESTR lpsz, CLSID* pclsid) {
 
 HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid, LPVOID* ppv) {
   *ppv = nullptr;
-  const std::string arguments = emulation::NameOf(&rclsid) + ", " + (pUnkOuter ? "outer" : "null") +
-                                emulation::Describe(", 0x%X, ", dwClsContext) + emulation::NameOf(&riid);
+  const std::string arguments = emulation::CreationArguments(rclsid, pUnkOuter, dwClsContext, riid);
   return emulation::UnderFault("CoCreateInstance", arguments, [&]() -> HRESULT {
     if (!emulation::TheWorld().comInitialized) return CO_E_NOTINITIALIZED;
     const emulation::ClassEntry* entry = emulation::FindClass(rclsid);
@@ -285,7 +284,13 @@ HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContex
   });
 }
 
-HRESULT OleRun(LPUNKNOWN) {
-  // The emulated classes are in-process: running them is a no-op.
-  return emulation::UnderFault("OleRun", [&]() -> HRESULT { return S_OK; });
+HRESULT OleRun(LPUNKNOWN pUnknown) {
+  return emulation::UnderFault("OleRun", [&]() -> HRESULT {
+    // As the platform's: an object that cannot be run counts as running.
+    IRunnableObject* runnable = nullptr;
+    if (FAILED(pUnknown->QueryInterface(IID_IRunnableObject, reinterpret_cast<void**>(&runnable)))) return S_OK;
+    const HRESULT hr = runnable->Run(nullptr);
+    runnable->Release();
+    return hr;
+  });
 }

@@ -89,12 +89,18 @@ std::string NameOf(const IID* iid) {
       {&IID_IADsAccessControlList, "IADsAccessControlList"},
       {&IID_IADsAccessControlEntry, "IADsAccessControlEntry"},
       {&IID_IEnumVARIANT, "IEnumVARIANT"},
+      {&IID_IRunnableObject, "IRunnableObject"},
   };
   for (const auto& [known, name] : kNames)
     if (*known == *iid) return name;
   return Describe("{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", iid->Data1, iid->Data2, iid->Data3,
                   iid->Data4[0], iid->Data4[1], iid->Data4[2], iid->Data4[3], iid->Data4[4], iid->Data4[5],
                   iid->Data4[6], iid->Data4[7]);
+}
+
+std::string CreationArguments(REFCLSID clsid, const IUnknown* outer, DWORD context, REFIID riid) {
+  return NameOf(&clsid) + ", " + (outer != nullptr ? "outer" : "null") +
+         Describe(", 0x%X, ", static_cast<unsigned>(context)) + NameOf(&riid);
 }
 
 std::string Quoted(const WCHAR* text) {

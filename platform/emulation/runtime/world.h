@@ -88,6 +88,8 @@ std::string Describe(const char* format, ...);
 std::string Describe(const char* format, ...) __attribute__((format(printf, 1, 2)));
 #endif
 std::string NameOf(const IID* iid);
+// CoCreateInstance's arguments.
+std::string CreationArguments(REFCLSID clsid, const IUnknown* outer, DWORD context, REFIID riid);
 std::string Quoted(const WCHAR* text);
 std::string TagList(const _SPropTagArray* tags);
 
