@@ -273,21 +273,31 @@ std::vector<Case> Cases() {
   };
 }
 
-class MailboxBlock : public testing::TestWithParam<Case> {};
-
-TEST_P(MailboxBlock, PrintsItsLinesAndReleasesEverything) {
+void CheckBlock(Build build, const Case& c) {
   Json organisation = Mailboxes();
-  GetParam().arrange(organisation);
+  c.arrange(organisation);
   TemporaryFile file(organisation.dump(2));
-  const std::string input = GetParam().picks == nullptr ? "\n" : std::string("\n") + GetParam().picks + "\n";
-  const ToolRun run = RunTool({}, file.path(), input);
-  EXPECT_EQ(run.out, std::string(kBanner) + GetParam().expected);
+  const std::string input = c.picks == nullptr ? "\n" : std::string("\n") + c.picks + "\n";
+  const ToolRun run = RunTool(build, {}, file.path(), input);
+  EXPECT_EQ(run.out, std::string(kBanner) + c.expected);
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.exitCode, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Picks, MailboxBlock, testing::ValuesIn(Cases()),
-                         [](const testing::TestParamInfo<Case>& info) { return info.param.name; });
+class MailboxBlock : public testing::TestWithParam<Case> {};
+class WineMailboxBlock : public testing::TestWithParam<Case> {};
+
+TEST_P(MailboxBlock, PrintsItsLinesAndReleasesEverything) { CheckBlock(Build::Linux, GetParam()); }
+
+TEST_P(WineMailboxBlock, PrintsTheSameLinesAndReleasesEverything) {
+  if (!CanRun(Build::Windows)) GTEST_SKIP() << "run by tests/wine/transcripts.sh";
+  CheckBlock(Build::Windows, GetParam());
+}
+
+std::string NameOf(const testing::TestParamInfo<Case>& info) { return info.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(Picks, MailboxBlock, testing::ValuesIn(Cases()), NameOf);
+INSTANTIATE_TEST_SUITE_P(Wine, WineMailboxBlock, testing::ValuesIn(Cases()), NameOf);
 
 // A mailbox DN longer than the probe's 1,023-character buffer is used cut.
 TEST(MailboxBlockCdo, ALongMailboxDnIsCutForCdo) {

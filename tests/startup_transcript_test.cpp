@@ -37,39 +37,45 @@ Json Fault(const char* operation, const char* status, unsigned occurrence = 1) {
   return {{"operation", operation}, {"status", status}, {"occurrence", occurrence}};
 }
 
-ToolRun RunOn(const Json& organisation, const std::string& input = "\n\n", std::vector<std::string> args = {}) {
+ToolRun RunOn(Build build, const Json& organisation, const std::string& input = "\n\n",
+              std::vector<std::string> args = {}) {
   TemporaryFile file(organisation.dump(2));
-  return RunTool(args, file.path(), input);
+  return RunTool(build, args, file.path(), input);
 }
 
-TEST(Usage, TwoOrMoreArgumentsPrintTheUsageAndExitWithOne) {
+class Usage : public OnEachBuild {};
+class Startup : public OnEachBuild {};
+CALDROSE_ON_EACH_BUILD(Usage);
+CALDROSE_ON_EACH_BUILD(Startup);
+
+TEST_P(Usage, TwoOrMoreArgumentsPrintTheUsageAndExitWithOne) {
   for (const std::vector<std::string>& args : {std::vector<std::string>{"dc1", "extra"}, {"a", "b", "c"}}) {
     // A broken organisation shows that MAPI is never reached.
     TemporaryFile broken("{ not json");
-    const ToolRun run = RunTool(args, broken.path(), "");
+    const ToolRun run = RunTool(GetParam(), args, broken.path(), "");
     EXPECT_EQ(run.out, std::string(kBanner) + kUsage);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.exitCode, 1);
   }
 }
 
-TEST(Startup, SucceedsOnTheBuiltInOrganisation) {
-  const ToolRun run = RunTool({}, "", "\n\n");
+TEST_P(Startup, SucceedsOnTheBuiltInOrganisation) {
+  const ToolRun run = RunTool(GetParam(), {}, "", "\n\n");
   EXPECT_EQ(run.out, std::string(kBanner) + "Opening Default Message Store Mailbox - Ada Quill\n");
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.exitCode, 0);
 }
 
-TEST(Startup, SucceedsWithOrWithoutADomainController) {
+TEST_P(Startup, SucceedsWithOrWithoutADomainController) {
   for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"dc01.test.example"}}) {
-    const ToolRun run = RunOn(OperatorOrganisation(), "\n\n", args);
+    const ToolRun run = RunOn(GetParam(), OperatorOrganisation(), "\n\n", args);
     EXPECT_EQ(run.out, std::string(kBanner) + kOpened);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.exitCode, 0);
   }
 }
 
-TEST(Startup, TheOperatorLookupPrintsWhatItCouldNotFind) {
+TEST_P(Startup, TheOperatorLookupPrintsWhatItCouldNotFind) {
   struct Case {
     const char* what;
     std::function<void(Json&)> change;
@@ -110,14 +116,14 @@ TEST(Startup, TheOperatorLookupPrintsWhatItCouldNotFind) {
   for (const Case& c : cases) {
     Json organisation = OperatorOrganisation();
     c.change(organisation);
-    const ToolRun run = RunOn(organisation, "\n\n", c.args);
+    const ToolRun run = RunOn(GetParam(), organisation, "\n\n", c.args);
     EXPECT_EQ(run.out, std::string(kBanner) + kOpened + c.expected) << c.what;
     EXPECT_EQ(run.err, "") << c.what;
     EXPECT_EQ(run.exitCode, 0) << c.what;
   }
 }
 
-TEST(Startup, TheProfileDialogTakesANameOrANumber) {
+TEST_P(Startup, TheProfileDialogTakesANameOrANumber) {
   Json organisation = OperatorOrganisation();
   Json second = organisation["profiles"][0];
   second["name"] = "Second";
@@ -125,7 +131,7 @@ TEST(Startup, TheProfileDialogTakesANameOrANumber) {
   second["stores"][1]["displayName"] = "Mailbox - Second";
   organisation["profiles"].push_back(second);
   for (const char* answer : {"2\n\n", "second\n\n", "Nobody\nSecond\n\n"}) {
-    const ToolRun run = RunOn(organisation, answer);
+    const ToolRun run = RunOn(GetParam(), organisation, answer);
     EXPECT_EQ(run.out, std::string(kBanner) + "Opening Default Message Store Mailbox - Second\n") << answer;
     EXPECT_EQ(run.exitCode, 0);
   }
@@ -134,7 +140,7 @@ TEST(Startup, TheProfileDialogTakesANameOrANumber) {
 // The start-up's failure at each step is in the transcript table
 // (tests/transcripts/cases.json), which the Windows build runs too.
 
-TEST(Startup, StoreRowsAreWalkedForTheFirstDefault) {
+TEST_P(Startup, StoreRowsAreWalkedForTheFirstDefault) {
   struct Case {
     Json stores;
     const char* expected;
@@ -153,7 +159,7 @@ TEST(Startup, StoreRowsAreWalkedForTheFirstDefault) {
   for (const Case& c : cases) {
     Json organisation = OperatorOrganisation();
     organisation["profiles"][0]["stores"] = c.stores;
-    const ToolRun run = RunOn(organisation);
+    const ToolRun run = RunOn(GetParam(), organisation);
     EXPECT_EQ(run.out, std::string(kBanner) + c.expected) << c.stores.dump();
     EXPECT_EQ(run.err, "");
   }

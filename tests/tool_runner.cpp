@@ -34,12 +34,34 @@ std::string ReadAll(const std::string& path) {
   return text.str();
 }
 
+// The C runtime's text mode ends lines with CR LF on Windows.
+std::string WithoutCarriageReturns(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
+  return out;
+}
+
 }  // namespace
 
-ToolRun RunTool(const std::vector<std::string>& args, const std::string& organisationFile, const std::string& input) {
-  std::vector<std::string> argv{CALDROSE_BINARY};
+std::string BuildName(const testing::TestParamInfo<Build>& info) {
+  return info.param == Build::Linux ? "Linux" : "Windows";
+}
+
+bool CanRun(Build build) { return build == Build::Linux || getenv("CALDROSE_WINE_PREFIX") != nullptr; }
+
+ToolRun RunTool(Build build, const std::vector<std::string>& args, const std::string& organisationFile,
+                const std::string& input) {
+  std::vector<std::string> argv = build == Build::Linux
+                                      ? std::vector<std::string>{CALDROSE_BINARY}
+                                      : std::vector<std::string>{"wine", "C:\\caldrose\\caldrose.exe"};
   argv.insert(argv.end(), args.begin(), args.end());
-  return RunCommand(argv, organisationFile, input);
+  ToolRun run = RunCommand(argv, organisationFile, input);
+  if (build == Build::Windows) {
+    run.out = WithoutCarriageReturns(run.out);
+    run.err = WithoutCarriageReturns(run.err);
+  }
+  return run;
 }
 
 ToolRun RunCommand(const std::vector<std::string>& command, const std::string& organisationFile,

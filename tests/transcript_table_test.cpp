@@ -11,7 +11,6 @@
 // anything held or released twice on standard error, which must stay empty.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -69,19 +68,10 @@ std::vector<TranscriptCase> LoadCases() {
   return cases;
 }
 
-std::string WithoutCarriageReturns(std::string text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i)
-    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
-  return out;
-}
-
-ToolRun RunCase(const TranscriptCase& c, const std::vector<std::string>& tool) {
-  std::vector<std::string> argv = tool;
-  argv.insert(argv.end(), c.args.begin(), c.args.end());
-  if (c.organisation.empty()) return RunCommand(argv, "", c.input);
+ToolRun RunCase(const TranscriptCase& c, Build build) {
+  if (c.organisation.empty()) return RunTool(build, c.args, "", c.input);
   TemporaryFile file(c.organisation);
-  return RunCommand(argv, file.path(), c.input);
+  return RunTool(build, c.args, file.path(), c.input);
 }
 
 class Transcript : public testing::TestWithParam<TranscriptCase> {};
@@ -89,7 +79,7 @@ class WineTranscript : public testing::TestWithParam<TranscriptCase> {};
 
 TEST_P(Transcript, PrintsItsOutputAndCleansUp) {
   const TranscriptCase& c = GetParam();
-  const ToolRun run = RunCase(c, {CALDROSE_BINARY});
+  const ToolRun run = RunCase(c, Build::Linux);
   EXPECT_EQ(run.out, std::string(kBanner) + c.expected);
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.exitCode, c.exitCode);
@@ -97,11 +87,11 @@ TEST_P(Transcript, PrintsItsOutputAndCleansUp) {
 
 TEST_P(WineTranscript, PrintsTheSameOutputAndCleansUp) {
   const TranscriptCase& c = GetParam();
-  if (getenv("CALDROSE_WINE_PREFIX") == nullptr) GTEST_SKIP() << "run by tests/wine/transcripts.sh";
+  if (!CanRun(Build::Windows)) GTEST_SKIP() << "run by tests/wine/transcripts.sh";
   if (!c.linuxOnly.empty()) GTEST_SKIP() << c.linuxOnly;
-  const ToolRun run = RunCase(c, {"wine", "C:\\caldrose\\caldrose.exe"});
-  EXPECT_EQ(WithoutCarriageReturns(run.out), std::string(kBanner) + c.windowsExpected.value_or(c.expected));
-  EXPECT_EQ(WithoutCarriageReturns(run.err), "");
+  const ToolRun run = RunCase(c, Build::Windows);
+  EXPECT_EQ(run.out, std::string(kBanner) + c.windowsExpected.value_or(c.expected));
+  EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.exitCode, c.exitCode);
 }
 
@@ -110,6 +100,6 @@ const std::vector<TranscriptCase> kCases = LoadCases();
 std::string NameOf(const testing::TestParamInfo<TranscriptCase>& info) { return info.param.name; }
 
 INSTANTIATE_TEST_SUITE_P(Table, Transcript, testing::ValuesIn(kCases), NameOf);
-INSTANTIATE_TEST_SUITE_P(Table, WineTranscript, testing::ValuesIn(kCases), NameOf);
+INSTANTIATE_TEST_SUITE_P(Wine, WineTranscript, testing::ValuesIn(kCases), NameOf);
 
 }  // namespace

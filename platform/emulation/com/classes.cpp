@@ -52,4 +52,14 @@ const ClassEntry* FindClassByProgId(const WCHAR* progId) {
   return nullptr;
 }
 
+HRESULT ClassIdFromProgId(LPCOLESTR progId, CLSID* clsid) {
+  *clsid = IID_NULL;
+  return UnderFault("CLSIDFromProgID", Quoted(progId), [&]() -> HRESULT {
+    const ClassEntry* entry = FindClassByProgId(progId);
+    if (entry == nullptr) return CO_E_CLASSSTRING;
+    *clsid = *entry->clsid;
+    return S_OK;
+  });
+}
+
 }  // namespace emulation

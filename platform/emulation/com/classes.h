@@ -22,6 +22,10 @@ const ClassEntry* FindClass(REFCLSID clsid);
 // The entry's place in the table, from 0.
 size_t ClassIndex(const ClassEntry& entry);
 const ClassEntry* FindClassByProgId(const WCHAR* progId);
+// CLSIDFromProgID over the emulated classes: Linux exports it; on Windows
+// the tool's import is pointed here, so that the organisation decides
+// which classes are installed there too.
+HRESULT ClassIdFromProgId(LPCOLESTR progId, CLSID* clsid);
 
 HRESULT CreateAdoConnection(REFIID riid, void** object);
 HRESULT CreateAdoRecordset(REFIID riid, void** object);

@@ -233,13 +233,7 @@ HRESULT GetErrorInfo(ULONG dwReserved, IErrorInfo** pperrinfo) {
 }
 
 HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, CLSID* lpclsid) {
-  *lpclsid = IID_NULL;
-  return emulation::UnderFault("CLSIDFromProgID", emulation::Quoted(lpszProgID), [&]() -> HRESULT {
-    const emulation::ClassEntry* entry = emulation::FindClassByProgId(lpszProgID);
-    if (entry == nullptr) return CO_E_CLASSSTRING;
-    *lpclsid = *entry->clsid;
-    return S_OK;
-  });
+  return emulation::ClassIdFromProgId(lpszProgID, lpclsid);
 }
 
 namespace {

@@ -1,5 +1,5 @@
 // Account lookup and the comparison of account names.
-#include "platform/emulation/directory/account_lookup.h"
+#include "platform/emulation/win32/account_lookup.h"
 #include "platform/emulation/sdk.h"
 
 BOOL WINAPI LookupAccountSidW(LPCWSTR lpSystemName, PSID Sid, LPWSTR Name, LPDWORD cchName, LPWSTR ReferencedDomainName,

@@ -4,6 +4,9 @@
 //
 // - LookupAccountSidW serves the organisation's domain, which the system's
 //   own lookup does not know.
+// - CLSIDFromProgID answers for the classes the organisation installs.
+// - FormatMessageA gives the platform's texts, which Wine words otherwise
+//   for some statuses.
 // - CoCreateInstance, OleRun and SysAllocString stay the system's, behind
 //   the same fault points as on Linux, so that a planned failure of one of
 //   them reaches the tool on both builds.
@@ -11,8 +14,10 @@
 
 #include <cstring>
 
-#include "platform/emulation/directory/account_lookup.h"
+#include "platform/emulation/com/classes.h"
 #include "platform/emulation/runtime/world.h"
+#include "platform/emulation/win32/account_lookup.h"
+#include "platform/emulation/win32/system_messages.h"
 
 namespace {
 
@@ -23,6 +28,15 @@ decltype(&SysAllocString) systemSysAllocString = nullptr;
 BOOL WINAPI EmulatedLookupAccountSidW(LPCWSTR systemName, PSID sid, LPWSTR name, LPDWORD nameLength, LPWSTR domainName,
                                       LPDWORD domainNameLength, PSID_NAME_USE use) {
   return emulation::LookUpAccountSid(systemName, sid, name, nameLength, domainName, domainNameLength, use);
+}
+
+HRESULT WINAPI EmulatedCLSIDFromProgID(LPCOLESTR progId, LPCLSID clsid) {
+  return emulation::ClassIdFromProgId(progId, clsid);
+}
+
+DWORD WINAPI EmulatedFormatMessageA(DWORD flags, LPCVOID, DWORD messageId, DWORD languageId, LPSTR buffer,
+                                    DWORD bufferSize, va_list*) {
+  return emulation::FormatSystemMessage(flags, messageId, languageId, buffer, bufferSize);
 }
 
 HRESULT WINAPI WatchedCoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid,
@@ -81,8 +95,13 @@ void TakeOverImport(const char* dll, const char* function, Function replacement,
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
   if (reason != DLL_PROCESS_ATTACH) return TRUE;
   // The loader has filled the executable's import table by now.
+  // Served by the emulation alone: the system's functions are not kept.
   decltype(&LookupAccountSidW) systemLookupAccountSidW = nullptr;
+  decltype(&CLSIDFromProgID) systemCLSIDFromProgID = nullptr;
+  decltype(&FormatMessageA) systemFormatMessageA = nullptr;
   TakeOverImport("advapi32.dll", "LookupAccountSidW", &EmulatedLookupAccountSidW, &systemLookupAccountSidW);
+  TakeOverImport("ole32.dll", "CLSIDFromProgID", &EmulatedCLSIDFromProgID, &systemCLSIDFromProgID);
+  TakeOverImport("kernel32.dll", "FormatMessageA", &EmulatedFormatMessageA, &systemFormatMessageA);
   TakeOverImport("ole32.dll", "CoCreateInstance", &WatchedCoCreateInstance, &systemCoCreateInstance);
   TakeOverImport("ole32.dll", "OleRun", &WatchedOleRun, &systemOleRun);
   TakeOverImport("oleaut32.dll", "SysAllocString", &WatchedSysAllocString, &systemSysAllocString);

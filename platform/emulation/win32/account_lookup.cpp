@@ -1,5 +1,5 @@
 // The domain's account lookup, served from the directory.
-#include "platform/emulation/directory/account_lookup.h"
+#include "platform/emulation/win32/account_lookup.h"
 
 #include <cstring>
 #include <string>
