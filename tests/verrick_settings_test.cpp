@@ -28,6 +28,8 @@ TEST(VerrickSettings, ABrokenSettingNamesTheFieldAndTheProblem) {
       {R"({"verrick": {"servers": [{"name": "H", "endpoint": "e"}, {"name": "h", "endpoint": "e"}]}})",
        "verrick.servers[1].name: \"h\" is used twice"},
       {R"({"verrick": {"mailboxes": [{"operatorAccess": true}]}})", "verrick.mailboxes[0].address: missing"},
+      {R"({"verrick": {"mailboxes": [{"address": "a@x"}, {"address": "b@x"}, {"address": "A@X"}]}})",
+       "verrick.mailboxes[2].address: \"A@X\" is used twice"},
       {R"({"verrick": {"mailboxes": [{"address": "a@b", "report": "partial"}]}})",
        "verrick.mailboxes[0].report: expected one of \"written\", \"empty\", \"none\""},
       {R"({"verrick": {"mailboxes": [{"address": "a@b", "reportSize": -1}]}})",
@@ -73,6 +75,36 @@ TEST(VerrickSettings, AreReadWithTheirDefaults) {
   EXPECT_EQ(bob->reportBytes, std::optional<std::string>("Hi\n"));
   EXPECT_EQ(bob->hangWhile, emulation::VerrickHang::Writing);
   EXPECT_EQ(emulation::ParseOrganisation("{}").waitScale, 1);
+}
+
+// Verrick reads only the address book, its own settings and the wait
+// scale: the other sections, however large or broken, are passed over,
+// while what it reads is still checked, a duplicate key included.
+TEST(VerrickSettings, TheWebServicesReadPassesOverTheOtherSections) {
+  const std::string sections = R"("addressBook": [{"key": "ann", "proxyAddresses": ["SMTP:ann@test.example"]}],
+      "verrick": {"mailboxes": [{"address": "ann@test.example", "operatorAccess": true}]}, "waitScale": 0.5)";
+  const std::string others =
+      R"("directory": {"users": [{"name": 1}], "nested": [[{"a": []}], {}]}, "servers": "none", "cdo": 7)";
+  for (const std::string& text : {"{" + others + ", " + sections + "}", "{" + sections + ", " + others + "}"}) {
+    const auto organisation = emulation::ParseOrganisation(text, emulation::Sections::WebServices);
+    ASSERT_EQ(organisation.addressBook.size(), 1u) << text;
+    EXPECT_EQ(organisation.addressBook[0].key, "ann");
+    ASSERT_NE(organisation.verrick.FindMailbox("ann@test.example"), nullptr);
+    EXPECT_TRUE(organisation.verrick.FindMailbox("ann@test.example")->operatorAccess);
+    EXPECT_EQ(organisation.waitScale, 0.5);
+    EXPECT_NE(ErrorOf(text), "(accepted)") << "a full read refuses the broken sections";
+  }
+  const auto errorOfWebServicesRead = [](const std::string& text) -> std::string {
+    try {
+      emulation::ParseOrganisation(text, emulation::Sections::WebServices);
+    } catch (const emulation::OrganisationError& error) {
+      return error.what();
+    }
+    return "(accepted)";
+  };
+  EXPECT_EQ(errorOfWebServicesRead(R"({"directory": {}, "waitScale": 2})"),
+            "waitScale: expected a number above 0 and at most 1");
+  EXPECT_EQ(errorOfWebServicesRead(R"({"directory": {}, "directory": 1})"), "directory: given more than once");
 }
 
 }  // namespace

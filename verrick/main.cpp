@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
   std::string report;
   VerrickMailbox plan;  // how Verrick behaves for this mailbox; by default it just reports
   try {
-    const emulation::Organisation organisation = emulation::ParseOrganisation(ReadOrganisationText());
+    const emulation::Organisation organisation = emulation::ParseOrganisation(ReadOrganisationText(), emulation::Sections::WebServices);
     report = verrick::CheckWebServices(organisation, smtpAddress, displayName);
     if (const VerrickMailbox* planned = organisation.verrick.FindMailbox(smtpAddress)) plan = *planned;
   } catch (const emulation::OrganisationError& error) {

@@ -1,17 +1,15 @@
 #include "verrick/report.h"
 
-#include <strings.h>
-
 #include <cstdio>
 #include <optional>
 
+#include "platform/emulation/runtime/ascii_case.h"
+
 namespace verrick {
 
-namespace {
+using emulation::SameText;
 
-bool SameText(std::string_view left, std::string_view right) {
-  return left.size() == right.size() && strncasecmp(left.data(), right.data(), left.size()) == 0;
-}
+namespace {
 
 std::string Heading(const std::string& smtpAddress, const std::string& displayName) {
   return "Verrick web services check\n"
@@ -25,7 +23,7 @@ const emulation::AddressEntry* FindMailbox(const emulation::Organisation& organi
                                            const std::string& smtpAddress) {
   for (const emulation::AddressEntry& entry : organisation.addressBook) {
     if (!entry.proxyAddresses) continue;
-    for (const std::string& proxy : *entry.proxyAddresses)
+    for (const std::string_view proxy : *entry.proxyAddresses)
       if (proxy.size() > 5 && SameText(proxy.substr(0, 5), "smtp:") && SameText(proxy.substr(5), smtpAddress))
         return &entry;
   }

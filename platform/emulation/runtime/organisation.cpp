@@ -8,26 +8,11 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "platform/emulation/runtime/ascii_case.h"
 #include "platform/emulation/runtime/fault_points.h"
 #include "platform/emulation/runtime/organisation_reader.h"
 
 namespace emulation {
-
-namespace {
-
-bool SameText(std::string_view left, std::string_view right) {
-  return left.size() == right.size() && std::equal(left.begin(), left.end(), right.begin(), [](char a, char b) {
-           return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-         });
-}
-
-std::string LowerCase(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
-
-}  // namespace
 
 struct Organisation::Index {
   size_t entries = 0;  // the size of the address book it was built for
@@ -212,7 +197,19 @@ namespace {
 // silently lost. Tracks the field path of every object being read.
 class DuplicateKeyCheck {
  public:
-  bool operator()(int /*depth*/, Json::parse_event_t event, Json& parsed) {
+  // keep: whether a top-level section is read at all; the others are
+  // passed over without being built or checked.
+  explicit DuplicateKeyCheck(bool (*keep)(std::string_view section)) : keep_(keep) {}
+
+  bool operator()(int depth, Json::parse_event_t event, Json& parsed) {
+    if (skipping_) {
+      // Inside a discarded value the reader reports only some events; the
+      // section is over at the next top-level key or at the end.
+      const bool over =
+          (event == Json::parse_event_t::key && depth == 1) || (event == Json::parse_event_t::object_end && depth == 0);
+      if (!over) return false;
+      skipping_ = false;
+    }
     switch (event) {
       case Json::parse_event_t::object_start:
       case Json::parse_event_t::array_start:
@@ -222,6 +219,10 @@ class DuplicateKeyCheck {
         Container& object = containers_.back();
         object.key = parsed.get<std::string>();
         if (!object.keys.insert(object.key).second) Fail(ChildPath(), "given more than once");
+        if (containers_.size() == 1 && !keep_(object.key)) {
+          skipping_ = true;
+          return false;
+        }
         break;
       }
       case Json::parse_event_t::object_end:
@@ -253,15 +254,26 @@ class DuplicateKeyCheck {
     return container.path.empty() ? container.key : container.path + "." + container.key;
   }
 
+  bool (*keep_)(std::string_view section);
   std::vector<Container> containers_;
+  bool skipping_ = false;  // inside a top-level section passed over
 };
 
 }  // namespace
 
-Organisation ParseOrganisation(std::string_view text) {
+namespace {
+
+bool EverySection(std::string_view) { return true; }
+bool WebServicesSection(std::string_view section) {
+  return section == "addressBook" || section == "verrick" || section == "waitScale";
+}
+
+}  // namespace
+
+Organisation ParseOrganisation(std::string_view text, Sections sections) {
   Json root;
   try {
-    root = Json::parse(text, DuplicateKeyCheck());
+    root = Json::parse(text, DuplicateKeyCheck(sections == Sections::All ? EverySection : WebServicesSection));
   } catch (const Json::exception& error) {
     // A syntax error, or a number too large for any type (which the library
     // reports as out of range): the message names where.

@@ -175,8 +175,15 @@ class OrganisationError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// What of an organisation is read: all of it, or only what the web
+// services are checked against (the address book, the "verrick" section
+// and the wait scale), for Verrick, which runs once per mailbox and must
+// not pay for a large directory each time. Sections not read are neither
+// built nor checked.
+enum class Sections { All, WebServices };
+
 // Reads and checks an organisation.
-Organisation ParseOrganisation(std::string_view text);
+Organisation ParseOrganisation(std::string_view text, Sections sections = Sections::All);
 
 // The sample organisation built into the tool.
 extern const char kSampleOrganisation[];

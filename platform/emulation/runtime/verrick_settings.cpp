@@ -1,22 +1,18 @@
 #include "platform/emulation/runtime/verrick_settings.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <nlohmann/json.hpp>
+#include <unordered_set>
 
+#include "platform/emulation/runtime/ascii_case.h"
 #include "platform/emulation/runtime/organisation.h"
 #include "platform/emulation/runtime/organisation_reader.h"
 
 namespace emulation {
 
 namespace {
-
-bool SameText(std::string_view left, std::string_view right) {
-  return left.size() == right.size() && strncasecmp(left.data(), right.data(), left.size()) == 0;
-}
 
 // Bytes written as pairs of hexadecimal digits, "48690a".
 std::string ReadHexBytes(const std::string& text, const std::string& field) {
@@ -98,14 +94,17 @@ VerrickSettings ReadVerrickSettings(const Json* json) {
       if (settings.FindServer(server.name) != nullptr) Fail(path + ".name", "\"" + server.name + "\" is used twice");
       settings.servers.push_back(std::move(server));
     }
-  if (const Json* mailboxes = members.OptionalArray("mailboxes"))
+  if (const Json* mailboxes = members.OptionalArray("mailboxes")) {
+    // One per mailbox of an organisation of thousands: checked by set.
+    std::unordered_set<std::string> addresses;
     for (size_t i = 0; i < mailboxes->size(); ++i) {
       const std::string path = Indexed(members.Field("mailboxes"), i);
       VerrickMailbox mailbox = ReadMailbox((*mailboxes)[i], path);
-      if (settings.FindMailbox(mailbox.address) != nullptr)
+      if (!addresses.insert(LowerCase(mailbox.address)).second)
         Fail(path + ".address", "\"" + mailbox.address + "\" is used twice");
       settings.mailboxes.push_back(std::move(mailbox));
     }
+  }
   members.CheckNoOthers();
   return settings;
 }
