@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/emulation/runtime/ledger.h"
@@ -26,6 +27,11 @@ std::vector<Event> Journal();
 std::vector<std::string> CallTrace();
 // How many platform calls the run made: counted whatever the run keeps.
 unsigned long CallCount();
+// Calls observer with the name of every platform call from here on, before
+// the call does anything; null stops it. For measurements that must know
+// where a run is (the start of each mailbox) without a journal.
+using CallObserver = void (*)(std::string_view operation);
+void ObserveCalls(CallObserver observer);
 
 // What the emulation keeps of the runs from here on (ledger.h); a reset
 // leaves it as it is. Everything unless the host chose otherwise.

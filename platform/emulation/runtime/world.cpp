@@ -19,6 +19,7 @@ namespace emulation {
 namespace {
 
 FILE* dialogInput = nullptr;
+CallObserver callObserver = nullptr;
 
 }  // namespace
 
@@ -33,6 +34,7 @@ std::optional<Fault> TakeFault(std::string_view operation, const std::string& ar
             operation.data());
     abort();
   }
+  if (callObserver != nullptr) callObserver(operation);
   World& world = TheWorld();
   Ledger::Instance().RecordCall(std::string(operation), arguments);
   auto count = world.callCounts.find(operation);
@@ -130,6 +132,8 @@ std::vector<std::string> CallTrace() {
     if (event.kind == Event::Kind::Call) calls.push_back(event.operation + "(" + event.detail + ")");
   return calls;
 }
+
+void ObserveCalls(CallObserver observer) { callObserver = observer; }
 
 unsigned long CallCount() {
   unsigned long total = 0;
