@@ -60,13 +60,4 @@ std::optional<Sid> ReadBinarySid(const void* sid) {
   return Sid(bytes, bytes + 8 + 4 * bytes[1]);
 }
 
-bool SameText(std::string_view left, std::string_view right) {
-  if (left.size() != right.size()) return false;
-  for (size_t i = 0; i < left.size(); ++i) {
-    const auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    if (fold(left[i]) != fold(right[i])) return false;
-  }
-  return true;
-}
-
 }  // namespace emulation

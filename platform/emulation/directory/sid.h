@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+// The directory compares names as SameText does.
+#include "platform/emulation/runtime/ascii_case.h"
 #include "platform/emulation/win32/wintypes.h"
 
 namespace emulation {
@@ -21,8 +23,5 @@ std::optional<Sid> ParseSid(std::string_view text);
 std::string SidText(const Sid& sid);
 // The binary SID at sid, or none when the bytes there are not a SID.
 std::optional<Sid> ReadBinarySid(const void* sid);
-
-// ASCII comparison without regard to case, as the directory compares names.
-bool SameText(std::string_view left, std::string_view right);
 
 }  // namespace emulation

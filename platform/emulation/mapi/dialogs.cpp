@@ -1,12 +1,12 @@
 #include "platform/emulation/mapi/dialogs.h"
 
-#include <strings.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "platform/emulation/runtime/ascii_case.h"
 #include "platform/emulation/runtime/world.h"
 
 namespace emulation {
@@ -20,10 +20,6 @@ std::optional<std::string> ReadLine(FILE* input) {
   if (c == EOF && line.empty()) return std::nullopt;
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return line;
-}
-
-bool SameName(std::string_view left, std::string_view right) {
-  return left.size() == right.size() && strncasecmp(left.data(), right.data(), left.size()) == 0;
 }
 
 }  // namespace
@@ -54,7 +50,7 @@ std::optional<size_t> ChooseProfile(const Organisation& organisation) {
     const unsigned long number = strtoul(answer->c_str(), &end, 10);
     if (*end == '\0' && number >= 1 && number <= organisation.profiles.size()) return number - 1;
     for (size_t i = 0; i < organisation.profiles.size(); ++i)
-      if (SameName(organisation.profiles[i].name, *answer)) return i;
+      if (SameText(organisation.profiles[i].name, *answer)) return i;
     fprintf(stderr, "Choose Profile: no profile \"%s\"\n", answer->c_str());
   }
 }
@@ -74,7 +70,7 @@ const AddressEntry* EntryNamed(const Organisation& organisation, const std::stri
   if (!answer.empty() && *end == '\0' && number >= 1 && number <= organisation.addressBook.size())
     return &organisation.addressBook[number - 1];
   for (const AddressEntry& entry : organisation.addressBook)
-    if (entry.displayName && SameName(*entry.displayName, answer)) return &entry;
+    if (entry.displayName && SameText(*entry.displayName, answer)) return &entry;
   return nullptr;
 }
 

@@ -10,6 +10,7 @@
 #include "platform/emulation/mapi/mapi_memory.h"
 #include "platform/emulation/mapi/mapi_objects.h"
 #include "platform/emulation/mapi/unserved.h"
+#include "platform/emulation/runtime/ascii_case.h"
 #include "platform/emulation/runtime/object.h"
 #include "platform/emulation/runtime/world.h"
 #include "platform/emulation/sdk.h"
@@ -39,10 +40,6 @@ std::vector<std::string> SplitLines(const std::string& text) {
     fields.push_back(text.substr(start, end - start));
   fields.push_back(text.substr(start));
   return fields;
-}
-
-bool SameName(std::string_view left, std::string_view right) {
-  return left.size() == right.size() && strncasecmp(left.data(), right.data(), left.size()) == 0;
 }
 
 // The folders of one mailbox for this run, from its definition when first
@@ -114,7 +111,7 @@ class Folder final : public ObjectBase, public UnservedMapiFolder<IMAPIFolder> {
       if (children == nullptr) return MAPI_E_NOT_FOUND;
       if (!owner_.mailbox.allowsCreate) return MAPI_E_NO_ACCESS;
       auto existing = std::find_if(children->begin(), children->end(), [&](const FolderDefinition& folder) {
-        return SameName(folder.name, lpszFolderName);
+        return SameText(folder.name, lpszFolderName);
       });
       if (existing != children->end() && (ulFlags & OPEN_IF_EXISTS) == 0) return MAPI_E_COLLISION;
       if (existing == children->end()) {
@@ -278,7 +275,7 @@ HRESULT OpenMailboxStore(std::shared_ptr<const Organisation> organisation, const
   const DatabaseDefinition* database = nullptr;
   if (organisation->FindServerOf(storeDn, &database) == nullptr) return MAPI_E_NETWORK_ERROR;
   const AddressEntry* owner = organisation->FindEntryByMailboxDn(mailboxDn);
-  if (owner == nullptr || !SameName(*owner->homeMdb, database->dn)) return MAPI_E_NOT_FOUND;
+  if (owner == nullptr || !SameText(*owner->homeMdb, database->dn)) return MAPI_E_NOT_FOUND;
   if (!MayOpenMailbox(operatorKey, *owner, *database, (flags & OPENSTORE_USE_ADMIN_PRIVILEGE) != 0))
     return MAPI_E_LOGON_FAILED;
   return (new MailboxStore(std::move(organisation), *owner))

@@ -3,21 +3,22 @@
 #pragma once
 
 #include <algorithm>
-#include <cctype>
 #include <string>
 #include <string_view>
 
 namespace emulation {
 
+// Whatever the C library's locale.
+constexpr char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 inline bool SameText(std::string_view left, std::string_view right) {
-  return left.size() == right.size() && std::equal(left.begin(), left.end(), right.begin(), [](char a, char b) {
-           return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-         });
+  return left.size() == right.size() && std::equal(left.begin(), left.end(), right.begin(),
+                                                   [](char a, char b) { return AsciiLower(a) == AsciiLower(b); });
 }
 
 inline std::string LowerCase(std::string_view text) {
   std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : lower) c = AsciiLower(c);
   return lower;
 }
 
