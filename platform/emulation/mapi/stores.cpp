@@ -51,6 +51,15 @@ std::vector<FolderDefinition>& FoldersOf(const AddressEntry& owner) {
   return folders.emplace(owner.key, owner.mailbox.folders).first->second;
 }
 
+// Drops the run's copy of a mailbox's folders once they are as defined
+// again (the probe's test folder created and deleted): a run over
+// thousands of mailboxes then keeps no state for each.
+void ForgetUnchangedFolders(const AddressEntry& owner) {
+  auto& folders = TheWorld().mailboxFolders;
+  const auto found = folders.find(owner.key);
+  if (found != folders.end() && found->second == owner.mailbox.folders) folders.erase(found);
+}
+
 // The folder at path below the root, or null when it is gone; the root's
 // children for an empty path.
 std::vector<FolderDefinition>* ChildrenAt(const AddressEntry& owner, const std::vector<std::string>& path) {
@@ -146,6 +155,7 @@ class Folder final : public ObjectBase, public UnservedMapiFolder<IMAPIFolder> {
       if (!owner_.mailbox.allowsDelete) return MAPI_E_NO_ACCESS;
       if (!target->subfolders.empty() && (ulFlags & DEL_FOLDERS) == 0) return MAPI_E_HAS_FOLDERS;
       children->erase(target);
+      ForgetUnchangedFolders(owner_);
       return S_OK;
     });
   }

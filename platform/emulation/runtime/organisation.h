@@ -34,6 +34,8 @@ struct ProfileDefinition {
 struct FolderDefinition {
   std::string name;
   std::vector<FolderDefinition> subfolders;
+
+  bool operator==(const FolderDefinition&) const = default;
 };
 
 // What a mailbox holds and allows, for an address-book entry that has one.
