@@ -4,10 +4,11 @@
 // answers, and the standard output after the banner and the exit code that
 // the tool must give. The Linux build runs every case; the Windows build
 // runs the same cases under Wine (tests/wine/transcripts.sh runs the
-// "Wine/*" tests) and must print the same bytes once CR LF is LF. A case that cannot run there says why in "linuxOnly"; one whose
-// output must differ there gives "windowsStdout" and the reason in
-// "windowsWhy". Every run must leave the ledger empty: the platform reports
-// anything held or released twice on standard error, which must stay empty.
+// "Wine/*" tests) and must print the same bytes once CR LF is LF. A case
+// that cannot run there says why in "linuxOnly"; one whose output must
+// differ there gives "windowsStdout" and the reason in "windowsWhy". Every
+// run must leave the ledger empty: the platform reports anything held or
+// released twice on standard error, which must stay empty.
 #include <gtest/gtest.h>
 
 #include <fstream>
