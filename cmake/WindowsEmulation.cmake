@@ -10,9 +10,11 @@ file(GLOB_RECURSE CALDROSE_WINDOWS_EMULATION_SOURCES CONFIGURE_DEPENDS
   "${CMAKE_SOURCE_DIR}/platform/emulation/*.cpp")
 # What the Linux build emulates of COM, OLE Automation and Win32 comes from
 # Wine here: the tool imports it from ole32, oleaut32, kernel32 and advapi32
-# (but for the few imports that windows/system_imports.cpp takes over).
+# (but for the few imports that windows/system_imports.cpp takes over). On
+# Windows the platform's own ADSI reaches a real domain controller, so the
+# LDAP directory stays out.
 list(FILTER CALDROSE_WINDOWS_EMULATION_SOURCES EXCLUDE REGEX
-  "/platform/emulation/(win32/(win32|processes|accounts)|com/(com_runtime|com_error|safearray))\\.cpp$")
+  "/platform/emulation/(win32/(win32|processes|accounts)|com/(com_runtime|com_error|safearray)|directory/ldap_directory)\\.cpp$")
 
 # nlohmann-json is header-only: its headers alone, without the host's
 # other headers.

@@ -4,7 +4,11 @@
 CALDROSE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # The Linux build with its tests, and the Windows cross-build with Wine.
-CALDROSE_LINUX_PACKAGES=(cmake g++ ninja-build libgtest-dev nlohmann-json3-dev)
+# libldap-dev: the emulated directory can ask a domain controller over LDAP.
+CALDROSE_LINUX_PACKAGES=(cmake g++ ninja-build libgtest-dev nlohmann-json3-dev libldap-dev)
+# A throw-away Samba domain controller (scripts/samba-dc.sh): the server,
+# its provisioning data, and the ldapsearch that checks that it answers.
+CALDROSE_SAMBA_PACKAGES=(samba-ad-dc samba-ad-provision ldap-utils python3-samba iproute2)
 # The benchmarks (scripts/measure-scale.sh).
 CALDROSE_BENCH_PACKAGES=(libbenchmark-dev python3)
 # The second compiler the test command builds with.

@@ -167,7 +167,7 @@ bool Evaluate(const Node& node, const LdapFilter::Values& values) {
 std::optional<LdapFilter> LdapFilter::Parse(std::string_view text) {
   auto root = Parser(text).Whole();
   if (!root) return std::nullopt;
-  return LdapFilter(std::move(*root));
+  return LdapFilter(std::move(*root), text);
 }
 
 bool LdapFilter::Matches(const Values& values) const { return Evaluate(root_, values); }

@@ -28,6 +28,9 @@ class LdapFilter {
   // candidates from an index instead of testing every object.
   std::optional<std::string> RequiredValue(std::string_view attribute) const;
 
+  // The filter as it was written, for a directory server to evaluate.
+  const std::string& Text() const { return text_; }
+
   struct Node {
     enum class Kind { And, Or, Not, Equal, Approximate, GreaterOrEqual, LessOrEqual, Present, Substrings } kind;
     std::string attribute;
@@ -39,8 +42,9 @@ class LdapFilter {
   };
 
  private:
-  explicit LdapFilter(Node root) : root_(std::move(root)) {}
+  LdapFilter(Node root, std::string_view text) : root_(std::move(root)), text_(text) {}
   Node root_;
+  std::string text_;
 };
 
 }  // namespace emulation

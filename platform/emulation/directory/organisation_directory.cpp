@@ -6,6 +6,9 @@
 
 #include "platform/emulation/directory/directory.h"
 #include "platform/emulation/runtime/world.h"
+#ifndef _WIN32
+#include "platform/emulation/directory/ldap_directory.h"
+#endif
 
 namespace emulation {
 
@@ -227,7 +230,14 @@ const Directory& TheDirectory() {
   static const auto empty = std::make_shared<const Organisation>();
   const std::shared_ptr<const Organisation>& current = TheWorld().organisation ? TheWorld().organisation : empty;
   if (!directory || servedFrom != current) {
-    directory = std::make_unique<OrganisationDirectory>(current);
+#ifndef _WIN32
+    // The organisation names a domain controller to ask instead (the
+    // Windows build's reader refuses one).
+    if (current->directory.ldap)
+      directory = NewLdapDirectory(current);
+    else
+#endif
+      directory = std::make_unique<OrganisationDirectory>(current);
     servedFrom = current;
   }
   return *directory;

@@ -121,8 +121,17 @@ struct DirectoryAccount {
   std::string name;
 };
 
+// A domain controller that serves the directory over LDAP in place of the
+// organisation's own lists (the Linux build only).
+struct LdapServerDefinition {
+  std::string url;  // "ldap://host[:port]" or "ldaps://..."
+  std::string bindName;
+  std::string password;
+};
+
 struct DirectoryDefinition {
-  bool adsiProvider = true;                  // the ADSI provider for ADO is installed
+  bool adsiProvider = true;  // the ADSI provider for ADO is installed
+  std::optional<LdapServerDefinition> ldap;
   std::optional<std::string> namingContext;  // absent: no domain can be contacted
   std::vector<std::string> domainControllers;
   std::vector<DirectoryUser> users;

@@ -1,6 +1,9 @@
 // The directory section of the organisation file: naming context, domain
 // controllers, users with their security descriptors, groups and the
 // accounts that SIDs resolve to.
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <map>
 #include <set>
 
@@ -193,12 +196,43 @@ void CheckReferences(const DirectoryDefinition& directory, const std::string& pa
   }
 }
 
+LdapServerDefinition ReadLdapServer(const Json& json, const std::string& path) {
+#ifdef _WIN32
+  (void)json;
+  Fail(path, "an LDAP directory serves the Linux build only; on Windows the platform's own ADSI reaches the domain");
+#else
+  Members members(json, path);
+  LdapServerDefinition server;
+  server.url = members.RequiredString("url");
+  if (server.url.rfind("ldap://", 0) != 0 && server.url.rfind("ldaps://", 0) != 0)
+    Fail(members.Field("url"), "\"" + server.url + "\" is not an LDAP URL such as \"ldap://127.0.0.1\"");
+  server.bindName = members.RequiredString("bindName");
+  const std::optional<std::string> password = members.OptionalString("password");
+  const std::optional<std::string> passwordFile = members.OptionalString("passwordFile");
+  if (password && passwordFile) Fail(members.Field("passwordFile"), "give either \"password\" or \"passwordFile\"");
+  if (password) {
+    server.password = *password;
+  } else if (passwordFile) {
+    std::ifstream file(*passwordFile, std::ios::binary);
+    if (!file) Fail(members.Field("passwordFile"), "\"" + *passwordFile + "\" cannot be read: " + strerror(errno));
+    std::getline(file, server.password);  // the first line, without its end
+    if (!server.password.empty() && server.password.back() == '\r') server.password.pop_back();
+  } else {
+    Fail(members.Field("password"), "missing: give \"password\" or \"passwordFile\"");
+  }
+  if (server.password.empty()) Fail(members.Field(passwordFile ? "passwordFile" : "password"), "the password is empty");
+  members.CheckNoOthers();
+  return server;
+#endif
+}
+
 }  // namespace
 
 DirectoryDefinition ReadDirectory(const Json& json, const std::string& path) {
   Members members(json, path);
   DirectoryDefinition directory;
   directory.adsiProvider = members.OptionalBool("adsiProvider").value_or(true);
+  if (const Json* ldap = members.Find("ldap")) directory.ldap = ReadLdapServer(*ldap, members.Field("ldap"));
   directory.namingContext = members.OptionalString("namingContext");
   if (directory.namingContext && directory.namingContext->empty())
     Fail(members.Field("namingContext"), "must not be empty");
