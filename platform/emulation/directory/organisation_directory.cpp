@@ -122,7 +122,11 @@ class OrganisationDirectory final : public Directory {
       entry.aceFlags = defined.aceFlags;
       entry.flags = defined.flags;
       entry.accessMask = defined.accessMask;
-      entry.objectType = defined.objectType;
+      // The GUID is the entry's object type only with
+      // ACE_OBJECT_TYPE_PRESENT; with ACE_INHERITED_OBJECT_TYPE_PRESENT
+      // alone it is the inherited object type, which ADSI does not give as
+      // ObjectType.
+      if (defined.flags & 1) entry.objectType = defined.objectType;
       entry.variantType = defined.variantType;
       entries.push_back(std::move(entry));
     }
