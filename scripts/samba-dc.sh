@@ -9,7 +9,8 @@
 # the directory's users, groups and nesting, proxy addresses and DACL
 # entries (keeping the SIDs), starts the DC, and runs COMMAND in the
 # namespace with CALDROSE_ORGANISATION naming a copy of ORGANISATION whose
-# directory is that DC (directory.ldap). The DC and everything it wrote
+# directory is that DC (directory.ldap), CALDROSE_DC_BIND_NAME and
+# CALDROSE_DC_PASSWORD_FILE naming its bind. The DC and everything it wrote
 # are gone when the script ends, whatever happens. Needs root.
 set -euo pipefail
 
@@ -109,10 +110,11 @@ echo "samba-dc: $realm ($netbios, $domain_sid) on ldap://127.0.0.1 in namespace 
 
 # The copy of the organisation whose directory is the DC.
 umask 077
-printf '%s\n' "$password" >"$workdir/bind-password"
+printf '%s' "$password" >"$workdir/bind-password"
 base_dn=$(ip netns exec "$namespace" ldapsearch -x -LLL -H ldap://127.0.0.1 -b '' -s base defaultNamingContext |
   sed -n 's/^defaultNamingContext: //p')
-"$python" - "$organisation" "$workdir/organisation.json" "CN=Administrator,CN=Users,$base_dn" \
+bind_name="CN=Administrator,CN=Users,$base_dn"
+"$python" - "$organisation" "$workdir/organisation.json" "$bind_name" \
   "$workdir/bind-password" <<'EOF'
 import json, sys
 source, copy, bind_name, password_file = sys.argv[1:]
@@ -124,7 +126,9 @@ with open(copy, "w", encoding="utf-8") as handle:
 EOF
 
 set +e
-ip netns exec "$namespace" env CALDROSE_ORGANISATION="$workdir/organisation.json" "$@"
+# The bind's name and password file too, for tools such as ldapsearch.
+ip netns exec "$namespace" env CALDROSE_ORGANISATION="$workdir/organisation.json" CALDROSE_DC_BIND_NAME="$bind_name" \
+  CALDROSE_DC_PASSWORD_FILE="$workdir/bind-password" "$@"
 status=$?
 set -e
 exit "$status"

@@ -7,7 +7,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 cd "$CALDROSE_ROOT"
 
 caldrose_install_missing "${CALDROSE_LINUX_PACKAGES[@]}" "${CALDROSE_CLANG_PACKAGES[@]}" \
-  "${CALDROSE_SANITIZER_PACKAGES[@]}" "${CALDROSE_WINDOWS_PACKAGES[@]}" "${CALDROSE_BENCH_PACKAGES[@]}"
+  "${CALDROSE_SANITIZER_PACKAGES[@]}" "${CALDROSE_WINDOWS_PACKAGES[@]}" "${CALDROSE_BENCH_PACKAGES[@]}" \
+  "${CALDROSE_SAMBA_PACKAGES[@]}"
 
 results=()
 failures=0
@@ -53,6 +54,28 @@ fuzz_run() {
   tail -n 60 "$log"
   return 1
 }
+# The directory table on a throw-away Samba domain controller seeded from
+# the table's organisation: served over LDAP, it must give the same
+# transcript, in the Debug build and under the sanitizers. The DC must be
+# gone afterwards.
+samba_directory() {
+  local log=build/linux/samba-directory.log programs=() program
+  for program in build/linux/caldrose_tests build/linux-asan/caldrose_tests; do
+    [[ -x $program ]] && programs+=("$program")
+  done
+  bash scripts/samba-dc.sh tests/organisations/directory.json -- bash -c \
+    'for program; do "$program" --gtest_filter="DirectoryTable.*" || exit 1; done' - "${programs[@]}" 2>&1 |
+    tee "$log"
+  [[ ${PIPESTATUS[0]} -eq 0 ]] || return 1
+  if [[ $(grep -c '^\[  PASSED  \] 1 test' "$log") -ne ${#programs[@]} ]]; then
+    echo "the directory table did not run in every build"
+    return 1
+  fi
+  if ip netns list | grep -q '^caldrose-dc-'; then
+    echo "a domain controller's network namespace was left behind"
+    return 1
+  fi
+}
 windows_build() { cmake --preset windows && cmake --build --preset windows; }
 wine_check() { bash tests/wine/check.sh build/windows/caldrose.exe; }
 wine_transcripts() { bash tests/wine/transcripts.sh build/linux/caldrose_tests; }
@@ -70,6 +93,11 @@ for preset in linux linux-release linux-asan; do
     skip "Linux tests ($preset, ctest)" "Linux build ($preset)"
   fi
 done
+if [[ -x build/linux/caldrose_tests ]]; then
+  stage "Directory table on a Samba domain controller" samba_directory || true
+else
+  skip "Directory table on a Samba domain controller" "Linux build (linux)"
+fi
 # A short run of the benchmarks at small sizes, so that they keep building
 # and running (the figures of docs/scale.md come from the full run).
 stage "Benchmark smoke run" bash scripts/measure-scale.sh --smoke || true
