@@ -38,11 +38,16 @@ started=$SECONDS
 workdir=$(mktemp -d "${TMPDIR:-/tmp}/caldrose-dc.XXXXXX")
 namespace="caldrose-dc-$$"
 samba_pid=
+command_pid=
 namespace_made=
 
 cleanup() {
   local status=$?
   trap - EXIT INT TERM
+  if [[ -n $command_pid ]]; then
+    kill -TERM "$command_pid" 2>/dev/null || true
+    wait "$command_pid" 2>/dev/null || true
+  fi
   if [[ -n $samba_pid ]] && kill -0 "$samba_pid" 2>/dev/null; then
     kill -TERM "$samba_pid" 2>/dev/null || true
     for _ in $(seq 50); do
@@ -69,7 +74,7 @@ fi
 namespace_made=yes
 ip netns exec "$namespace" ip link set lo up
 
-read -r realm netbios domain_sid < <("$python" "$seeder" plan "$organisation") || exit 1
+read -r realm netbios domain_sid < <("$python" "$seeder" plan "$organisation" </dev/null) || exit 1
 [[ -n ${domain_sid:-} ]] || fail "$organisation: no domain to provision"
 password="Caldrose-$(od -An -tx4 -N8 /dev/urandom | tr -d ' \n')!"
 dc="$workdir/dc"
@@ -77,7 +82,7 @@ if ! samba-tool domain provision --server-role=dc --dns-backend=SAMBA_INTERNAL -
   --realm="$realm" --domain="$netbios" --domain-sid="$domain_sid" --host-name=caldrose-dc \
   --adminpass="$password" --option="interfaces=lo" --option="bind interfaces only=yes" \
   --option="disable netbios=yes" --option="server services=ldap,cldap,kdc,rpc" \
-  >"$workdir/provision.log" 2>&1; then
+  </dev/null >"$workdir/provision.log" 2>&1; then
   tail -n 20 "$workdir/provision.log" >&2
   fail "provisioning the domain $realm failed"
 fi
@@ -88,15 +93,15 @@ sed -i -e '/dns forwarder/d' -e '/^\s*log file\s*=/d' \
   -e "s|^\[global\]|[global]\n\tldap server require strong auth = no\n\tlog file = $dc/log.%m|" "$conf"
 provisioned=$SECONDS
 
-"$python" "$seeder" seed "$organisation" "$conf" || fail "seeding the domain from $organisation failed"
+"$python" "$seeder" seed "$organisation" "$conf" </dev/null || fail "seeding the domain from $organisation failed"
 seeded=$SECONDS
 
-ip netns exec "$namespace" samba -s "$conf" -F --no-process-group -M single -l "$dc" >"$workdir/samba.log" 2>&1 &
+ip netns exec "$namespace" samba -s "$conf" -F --no-process-group -M single -l "$dc" </dev/null >"$workdir/samba.log" 2>&1 &
 samba_pid=$!
 # Ready when RootDSE answers over LDAP.
 deadline=$((SECONDS + 60))
 until ip netns exec "$namespace" ldapsearch -x -LLL -o nettimeout=2 -H ldap://127.0.0.1 -b '' -s base \
-  defaultNamingContext >/dev/null 2>&1; do
+  defaultNamingContext </dev/null >/dev/null 2>&1; do
   if ! kill -0 "$samba_pid" 2>/dev/null; then
     tail -n 20 "$workdir/samba.log" >&2
     fail "samba stopped before answering LDAP"
@@ -111,7 +116,7 @@ echo "samba-dc: $realm ($netbios, $domain_sid) on ldap://127.0.0.1 in namespace 
 # The copy of the organisation whose directory is the DC.
 umask 077
 printf '%s' "$password" >"$workdir/bind-password"
-base_dn=$(ip netns exec "$namespace" ldapsearch -x -LLL -H ldap://127.0.0.1 -b '' -s base defaultNamingContext |
+base_dn=$(ip netns exec "$namespace" ldapsearch -x -LLL -H ldap://127.0.0.1 -b '' -s base defaultNamingContext </dev/null |
   sed -n 's/^defaultNamingContext: //p')
 bind_name="CN=Administrator,CN=Users,$base_dn"
 "$python" - "$organisation" "$workdir/organisation.json" "$bind_name" \
@@ -125,10 +130,17 @@ with open(copy, "w", encoding="utf-8") as handle:
     json.dump(organisation, handle, indent=2, ensure_ascii=False)
 EOF
 
+# The bind's name and password file too, for tools such as ldapsearch. In
+# the background, so that a signal to this script is handled at once (bash
+# runs traps only between foreground commands); with this script's
+# standard input, which a background command would not get by itself.
+exec 3<&0
 set +e
-# The bind's name and password file too, for tools such as ldapsearch.
 ip netns exec "$namespace" env CALDROSE_ORGANISATION="$workdir/organisation.json" CALDROSE_DC_BIND_NAME="$bind_name" \
-  CALDROSE_DC_PASSWORD_FILE="$workdir/bind-password" "$@"
+  CALDROSE_DC_PASSWORD_FILE="$workdir/bind-password" "$@" <&3 3<&- &
+command_pid=$!
+wait "$command_pid"
 status=$?
+command_pid=
 set -e
 exit "$status"
