@@ -215,8 +215,12 @@ LdapServerDefinition ReadLdapServer(const Json& json, const std::string& path) {
   } else if (passwordFile) {
     std::ifstream file(*passwordFile, std::ios::binary);
     if (!file) Fail(members.Field("passwordFile"), "\"" + *passwordFile + "\" cannot be read: " + strerror(errno));
-    std::getline(file, server.password);  // the first line, without its end
-    if (!server.password.empty() && server.password.back() == '\r') server.password.pop_back();
+    // The first line, without its end; at most 4 KiB are read, so that a
+    // device named by mistake (/dev/zero) cannot keep the reader reading.
+    std::string start(4096, '\0');
+    file.read(start.data(), static_cast<std::streamsize>(start.size()));
+    start.resize(static_cast<size_t>(file.gcount()));
+    server.password = start.substr(0, start.find_first_of("\r\n"));
   } else {
     Fail(members.Field("password"), "missing: give \"password\" or \"passwordFile\"");
   }
