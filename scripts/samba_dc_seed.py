@@ -16,7 +16,7 @@ import json
 import re
 import sys
 
-SEND_AS_SDDL_TYPES = {0: "A", 1: "D", 5: "OA", 6: "OD"}
+SDDL_ACE_TYPES = {0: "A", 1: "D", 5: "OA", 6: "OD"}
 ACE_FLAG_WORDS = [(0x01, "OI"), (0x02, "CI"), (0x04, "NP"), (0x08, "IO"), (0x10, "ID")]
 WELL_KNOWN_DOMAINS = ("NT AUTHORITY", "BUILTIN", "")
 UF_NORMAL_ACCOUNT_DISABLED = 0x0202
@@ -68,17 +68,19 @@ def sddl_of(entry, path):
     ace_type = entry.get("aceType")
     if isinstance(ace_type, str):
         ace_type = int(ace_type, 0)
-    if ace_type not in SEND_AS_SDDL_TYPES:
+    if ace_type not in SDDL_ACE_TYPES:
         fail("%s: ACE type %r cannot be seeded (only 0, 1, 5 and 6)" % (path, ace_type))
     words = "".join(word for bit, word in ACE_FLAG_WORDS if int(str(entry.get("aceFlags", 0)), 0) & bit)
     mask = int(str(entry.get("accessMask", 0)), 0)
     flags = int(str(entry.get("flags", 0)), 0)
     guid = (entry.get("objectType") or "").strip("{}").lower()
+    if flags & 3 and not guid:
+        fail("%s: flags 0x%x name a GUID that the entry does not give (objectType)" % (path, flags))
     object_type = guid if flags & 1 else ""
     inherited_type = guid if flags & 2 else ""
-    if SEND_AS_SDDL_TYPES[ace_type] in ("A", "D"):
+    if SDDL_ACE_TYPES[ace_type] in ("A", "D"):
         object_type = inherited_type = ""
-    return "(%s;%s;0x%x;%s;%s;%s)" % (SEND_AS_SDDL_TYPES[ace_type], words, mask, object_type, inherited_type,
+    return "(%s;%s;0x%x;%s;%s;%s)" % (SDDL_ACE_TYPES[ace_type], words, mask, object_type, inherited_type,
                                      entry["trustee"])
 
 

@@ -8,6 +8,7 @@
 // controller answers otherwise.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -18,8 +19,11 @@
 #include "directory/ad_wrapper.h"
 #include "directory/send_as.h"
 #include "in_process.h"
+#include "platform/emulation/directory/sid.h"
 
 namespace {
+
+using emulation::Sid;
 
 // The organisation under test: the one CALDROSE_ORGANISATION names, else
 // the table's own.
@@ -93,6 +97,49 @@ class DirectoryTable : public testing::Test {
     return text;
   }
 
+  // What opening path and reading attribute give: the statuses, and the
+  // VARIANT's type and text (a SID's bytes as its text, strings joined).
+  std::string Read(const std::string& path, const std::string& attribute) {
+    const std::u16string widePath(path.begin(), path.end());
+    IADs* object = nullptr;
+    HRESULT hr = ADsGetObject(reinterpret_cast<LPCWSTR>(widePath.c_str()), IID_IADs, reinterpret_cast<void**>(&object));
+    std::string text = Hex(hr);
+    if (object == nullptr) return text;
+    VARIANT value;
+    VariantInit(&value);
+    const std::u16string wideAttribute(attribute.begin(), attribute.end());
+    BSTR name = SysAllocString(reinterpret_cast<LPCWSTR>(wideAttribute.c_str()));
+    hr = object->Get(name, &value);
+    text += ", " + Hex(hr) + Describe(value);
+    SysFreeString(name);
+    VariantClear(&value);
+    object->Release();
+    return text;
+  }
+
+  static std::string Hex(HRESULT hr) {
+    char text[16];
+    snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
+    return text;
+  }
+
+  static std::string Describe(const VARIANT& value) {
+    char type[16];
+    snprintf(type, sizeof type, " vt 0x%X", value.vt);
+    std::string text = value.vt == VT_EMPTY ? "" : type;
+    if (value.vt == VT_BSTR) text += " " + ToText(value.bstrVal);
+    if (value.vt == (VT_ARRAY | VT_UI1)) {
+      const Sid sid(static_cast<const BYTE*>(value.parray->pvData),
+                    static_cast<const BYTE*>(value.parray->pvData) + value.parray->rgsabound[0].cElements);
+      text += " " + emulation::SidText(sid);
+    }
+    if (value.vt == (VT_ARRAY | VT_VARIANT)) {
+      const auto* elements = static_cast<const VARIANT*>(value.parray->pvData);
+      for (ULONG i = 0; i < value.parray->rgsabound[0].cElements; ++i) text += " [" + Describe(elements[i]) + " ]";
+    }
+    return text;
+  }
+
   // The check's outcome for one owner: "granted", or what it printed. The
   // names' index and the comparison with every name must agree.
   std::string SendAs(const std::string& owner) {
@@ -133,6 +180,22 @@ TEST_F(DirectoryTable, EveryDirectoryGivesTheSameTranscript) {
   lookup("a*b(c)\\d@test.example", operatorDn);
   lookup("*", "{*} Unable to find user in AD\n");
   lookup("nobody@test.example", "{nobody@test.example} Unable to find user in AD\n");
+
+  // Paths and attributes: the statuses and VARIANT forms of each answer.
+  const auto read = [&](const std::string& path, const std::string& attribute, std::string expected) {
+    run.push_back({{"read " + path + " " + attribute, std::move(expected)}, Read(path, attribute)});
+  };
+  read("LDAP://RootDSE", "defaultNamingContext", "0x00000000, 0x00000000 vt 0x8 DC=test,DC=example");
+  read("LDAP://dc01.test.example/RootDSE", "defaultNamingContext", "0x00000000, 0x00000000 vt 0x8 DC=test,DC=example");
+  read("LDAP://elsewhere.test.example/RootDSE", "defaultNamingContext", "0x8007203A");
+  read("LDAP://CN=Nobody,OU=Mailboxes,DC=test,DC=example", "objectSid", "0x80072030");
+  read("LDAP://" + operatorDn, "objectSid", "0x00000000, 0x00000000 vt 0x2011 S-1-5-21-1000-2000-3000-1104");
+  read("LDAP://" + operatorDn, "proxyAddresses",
+       "0x00000000, 0x00000000 vt 0x200C [ vt 0x8 SMTP:operator@test.example ] [ vt 0x8 "
+       "smtp:a*b(c)\\d@test.example ]");
+  read("LDAP://" + operatorDn, "telephoneNumber", "0x00000000, 0x8000500D");
+  // A constructed attribute only after GetInfoEx asked for it.
+  read("LDAP://" + operatorDn, "tokenGroups", "0x00000000, 0x8000500D");
 
   run.push_back({{"account names", "TEST\\operator, TEST\\Domain Users, TEST\\Admins, TEST\\Operators",
                   "TEST\\operator, TEST\\Admins, TEST\\Operators, TEST\\Domain Users, BUILTIN\\Users",
