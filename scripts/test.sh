@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The full check: the Linux build and its tests on the emulated platform,
-# the Windows cross-build, and that build run under Wine.
+# the directory's tests on a throw-away Samba domain controller, the Windows
+# cross-build, and that build run under Wine.
 set -euo pipefail
 
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
