@@ -272,6 +272,13 @@ class LdapDirectory final : public Directory {
       ldap_msgfree(*result);
       *result = nullptr;
     }
+    if (status == LDAP_SERVER_DOWN || status == LDAP_CONNECT_ERROR) {
+      // Gone in the middle of a run: from now on the domain cannot be
+      // contacted, as the platform reports it.
+      ldap_unbind_ext_s(ldap_, nullptr, nullptr);
+      ldap_ = nullptr;
+      connectFailed_ = true;
+    }
     return status;
   }
 
