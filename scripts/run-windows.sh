@@ -19,16 +19,7 @@ caldrose_install_missing "${CALDROSE_LINUX_PACKAGES[@]}" "${CALDROSE_WINDOWS_PAC
   cmake --build --preset windows >&2
 )
 
-caldrose_wine_environment
-template=$(caldrose_wine_template)
-work=$(mktemp -d "${TMPDIR:-/tmp}/caldrose-wine.XXXXXX")
-export WINEPREFIX=$work/prefix
-cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-caldrose_wine_copy "$template" "$WINEPREFIX"
+caldrose_wine_private_prefix
 
 # An organisation file named relative to where the script was started.
 if [[ -n ${CALDROSE_ORGANISATION:-} ]]; then

@@ -57,3 +57,16 @@ caldrose_wine_copy() {
     cp "$CALDROSE_WINDOWS_BUILD/$file" "$dest/drive_c/caldrose/"
   done
 }
+
+# A private copy of the template prefix for the calling script, in
+# WINEPREFIX with the quiet environment; it and its Wine server are gone
+# when the script exits.
+caldrose_wine_private_prefix() {
+  caldrose_wine_environment
+  local template
+  template=$(caldrose_wine_template)
+  CALDROSE_WINE_WORK=$(mktemp -d "${TMPDIR:-/tmp}/caldrose-wine.XXXXXX")
+  export WINEPREFIX=$CALDROSE_WINE_WORK/prefix
+  trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$CALDROSE_WINE_WORK"' EXIT
+  caldrose_wine_copy "$template" "$WINEPREFIX"
+}

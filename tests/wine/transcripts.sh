@@ -18,16 +18,7 @@ for file in "$tests" "${CALDROSE_WINDOWS_FILES[@]/#/$CALDROSE_WINDOWS_BUILD/}"; 
 done
 
 started=$SECONDS
-caldrose_wine_environment
-template=$(caldrose_wine_template)
-work=$(mktemp -d "${TMPDIR:-/tmp}/caldrose-wine.XXXXXX")
-export WINEPREFIX=$work/prefix
-cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-caldrose_wine_copy "$template" "$WINEPREFIX"
+caldrose_wine_private_prefix
 wineserver -p
 echo "wine transcripts: prefix ready in $((SECONDS - started))s"
 
