@@ -1,4 +1,5 @@
-// The organisation file reader: any text is read or refused with an
+// The organisation file reader, whole and as Verrick reads it (the other
+// sections passed over): any text is read or refused with an
 // OrganisationError that says what is wrong; nothing else may happen.
 #include <cstddef>
 #include <cstdint>
@@ -8,11 +9,14 @@
 #include "platform/emulation/runtime/organisation.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  try {
-    emulation::ParseOrganisation(std::string_view(reinterpret_cast<const char*>(data), size));
-  } catch (const emulation::OrganisationError& error) {
-    // A refusal must say what is wrong.
-    if (error.what()[0] == '\0') abort();
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  for (const emulation::Sections sections : {emulation::Sections::All, emulation::Sections::WebServices}) {
+    try {
+      emulation::ParseOrganisation(text, sections);
+    } catch (const emulation::OrganisationError& error) {
+      // A refusal must say what is wrong.
+      if (error.what()[0] == '\0') abort();
+    }
   }
   return 0;
 }
