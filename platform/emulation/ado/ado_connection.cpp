@@ -4,6 +4,7 @@
 
 #include "platform/emulation/com/classes.h"
 #include "platform/emulation/com/dispatch_object.h"
+#include "platform/emulation/runtime/ascii_case.h"
 #include "platform/emulation/runtime/object.h"
 #include "platform/emulation/runtime/unicode.h"
 #include "platform/emulation/runtime/world.h"
@@ -21,8 +22,7 @@ constexpr const char* kConnectionSource = "ADODB.Connection";
 
 // The provider named by a connection string's "Provider=" item.
 std::string ProviderOf(const std::string& connectionString) {
-  std::string lower;
-  for (char c : connectionString) lower += static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  const std::string lower = emulation::LowerCase(connectionString);
   const size_t at = lower.find("provider=");
   if (at == std::string::npos) return {};
   const size_t start = at + 9;

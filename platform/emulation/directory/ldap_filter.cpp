@@ -4,18 +4,13 @@
 #include <cctype>
 
 #include "platform/emulation/directory/sid.h"
+#include "platform/emulation/runtime/ascii_case.h"
 
 namespace emulation {
 
 namespace {
 
 using Node = LdapFilter::Node;
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-  return lower;
-}
 
 class Parser {
  public:
@@ -117,15 +112,15 @@ class Parser {
 };
 
 bool MatchesPieces(const std::string& value, const std::vector<std::string>& pieces) {
-  const std::string text = Lower(value);
-  const std::string first = Lower(pieces.front()), last = Lower(pieces.back());
+  const std::string text = LowerCase(value);
+  const std::string first = LowerCase(pieces.front()), last = LowerCase(pieces.back());
   if (text.size() < first.size() + last.size()) return false;
   if (text.compare(0, first.size(), first) != 0) return false;
   if (text.compare(text.size() - last.size(), last.size(), last) != 0) return false;
   size_t at = first.size();
   const size_t end = text.size() - last.size();
   for (size_t i = 1; i + 1 < pieces.size(); ++i) {
-    const size_t found = text.find(Lower(pieces[i]), at);
+    const size_t found = text.find(LowerCase(pieces[i]), at);
     if (found == std::string::npos || found + pieces[i].size() > end) return false;
     at = found + pieces[i].size();
   }
@@ -153,9 +148,9 @@ bool Evaluate(const Node& node, const LdapFilter::Values& values) {
       case Node::Kind::Substrings:
         return MatchesPieces(value, node.values);
       case Node::Kind::GreaterOrEqual:
-        return Lower(value) >= Lower(node.values.front());
+        return LowerCase(value) >= LowerCase(node.values.front());
       case Node::Kind::LessOrEqual:
-        return Lower(value) <= Lower(node.values.front());
+        return LowerCase(value) <= LowerCase(node.values.front());
       default:
         return SameText(value, node.values.front());
     }

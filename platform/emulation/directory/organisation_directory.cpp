@@ -24,8 +24,8 @@ class OrganisationDirectory final : public Directory {
     // once per mailbox and must not be searched object by object.
     for (size_t i = 0; i < definition_.users.size(); ++i) {
       const DirectoryUser& user = definition_.users[i];
-      usersByDn_.emplace(Lower(user.dn), i);
-      for (const std::string& address : user.proxyAddresses) usersByProxyAddress_[Lower(address)].push_back(i);
+      usersByDn_.emplace(LowerCase(user.dn), i);
+      for (const std::string& address : user.proxyAddresses) usersByProxyAddress_[LowerCase(address)].push_back(i);
       if (auto sid = ParseSid(user.sid)) sidsByName_.emplace(user.name, *sid), usersBySid_.emplace(*sid, i);
     }
     for (size_t i = 0; i < definition_.groups.size(); ++i) {
@@ -38,8 +38,8 @@ class OrganisationDirectory final : public Directory {
       const auto sid = ParseSid(account.sid);
       if (!sid) continue;
       accountsBySid_.emplace(*sid, i);
-      sidsByAccountName_.emplace(Lower(account.domain.empty() ? account.name : account.domain + "\\" + account.name),
-                                 *sid);
+      sidsByAccountName_.emplace(
+          LowerCase(account.domain.empty() ? account.name : account.domain + "\\" + account.name), *sid);
     }
   }
 
@@ -66,7 +66,7 @@ class OrganisationDirectory final : public Directory {
     if (const auto address = filter.RequiredValue("proxyAddresses")) {
       // Only the users that have the address can match; they are kept in
       // the directory's order.
-      const auto candidates = usersByProxyAddress_.find(Lower(*address));
+      const auto candidates = usersByProxyAddress_.find(LowerCase(*address));
       if (candidates != usersByProxyAddress_.end())
         for (size_t i : std::set<size_t>(candidates->second.begin(), candidates->second.end()))
           test(definition_.users[i]);
@@ -145,7 +145,7 @@ class OrganisationDirectory final : public Directory {
     // Users and groups by their names (unique among both), then accounts
     // by "DOMAIN\name" in any case.
     if (const auto named = sidsByName_.find(std::string(account)); named != sidsByName_.end()) return named->second;
-    if (const auto known = sidsByAccountName_.find(Lower(account)); known != sidsByAccountName_.end())
+    if (const auto known = sidsByAccountName_.find(LowerCase(account)); known != sidsByAccountName_.end())
       return known->second;
     return std::nullopt;
   }
@@ -183,15 +183,8 @@ class OrganisationDirectory final : public Directory {
     return scope == SearchScope::Subtree || dn.substr(0, dn.size() - suffix.size()).find(',') == std::string::npos;
   }
 
-  static std::string Lower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return lower;
-  }
-
   const DirectoryUser* FindUser(const std::string& dn) const {
-    const auto found = usersByDn_.find(Lower(dn));
+    const auto found = usersByDn_.find(LowerCase(dn));
     return found == usersByDn_.end() ? nullptr : &definition_.users[found->second];
   }
 

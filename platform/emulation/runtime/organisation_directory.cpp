@@ -8,6 +8,7 @@
 #include <set>
 
 #include "platform/emulation/directory/sid.h"
+#include "platform/emulation/runtime/ascii_case.h"
 #include "platform/emulation/runtime/organisation_reader.h"
 
 namespace emulation {
@@ -125,11 +126,6 @@ DirectoryAccount ReadAccount(const Json& json, const std::string& path) {
   account.name = members.RequiredString("name");
   members.CheckNoOthers();
   return account;
-}
-
-std::string LowerCase(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
 }
 
 bool EndsWithText(const std::string& text, const std::string& suffix) {
