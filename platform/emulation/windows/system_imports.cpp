@@ -13,6 +13,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <type_traits>
 
 #include "platform/emulation/com/classes.h"
 #include "platform/emulation/runtime/world.h"
@@ -63,9 +64,10 @@ BSTR WINAPI WatchedSysAllocString(const OLECHAR* psz) {
 }
 
 // Points the slot of the executable's import table for dll's function at
-// replacement, and gives the system's function it held.
+// replacement; system, unless null, receives the system's function it held.
 template <typename Function>
-void TakeOverImport(const char* dll, const char* function, Function replacement, Function* system) {
+void TakeOverImport(const char* dll, const char* function, Function replacement,
+                    std::type_identity_t<Function>* system) {
   auto* const base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
   const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
@@ -83,7 +85,7 @@ void TakeOverImport(const char* dll, const char* function, Function replacement,
       if (strcmp(reinterpret_cast<const char*>(byName->Name), function) != 0) continue;
       DWORD protection = 0;
       if (!VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &protection)) return;
-      *system = reinterpret_cast<Function>(slots->u1.Function);
+      if (system != nullptr) *system = reinterpret_cast<Function>(slots->u1.Function);
       slots->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
       VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protection, &protection);
     }
@@ -96,12 +98,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
   if (reason != DLL_PROCESS_ATTACH) return TRUE;
   // The loader has filled the executable's import table by now.
   // Served by the emulation alone: the system's functions are not kept.
-  decltype(&LookupAccountSidW) systemLookupAccountSidW = nullptr;
-  decltype(&CLSIDFromProgID) systemCLSIDFromProgID = nullptr;
-  decltype(&FormatMessageA) systemFormatMessageA = nullptr;
-  TakeOverImport("advapi32.dll", "LookupAccountSidW", &EmulatedLookupAccountSidW, &systemLookupAccountSidW);
-  TakeOverImport("ole32.dll", "CLSIDFromProgID", &EmulatedCLSIDFromProgID, &systemCLSIDFromProgID);
-  TakeOverImport("kernel32.dll", "FormatMessageA", &EmulatedFormatMessageA, &systemFormatMessageA);
+  TakeOverImport("advapi32.dll", "LookupAccountSidW", &EmulatedLookupAccountSidW, nullptr);
+  TakeOverImport("ole32.dll", "CLSIDFromProgID", &EmulatedCLSIDFromProgID, nullptr);
+  TakeOverImport("kernel32.dll", "FormatMessageA", &EmulatedFormatMessageA, nullptr);
   TakeOverImport("ole32.dll", "CoCreateInstance", &WatchedCoCreateInstance, &systemCoCreateInstance);
   TakeOverImport("ole32.dll", "OleRun", &WatchedOleRun, &systemOleRun);
   TakeOverImport("oleaut32.dll", "SysAllocString", &WatchedSysAllocString, &systemSysAllocString);
