@@ -50,12 +50,25 @@ target_link_libraries(caldrose_platform PRIVATE adsiid ole32 oleaut32 uuid)
 target_link_options(caldrose_platform PRIVATE -static)
 
 # The DLLs the tool imports from, named as the platform names them; each
-# forwards its exports to caldrose_platform.dll.
+# forwards its exports to caldrose_platform.dll. Their export tables are
+# those of the platform's DLLs of the same width: on 32-bit, ordinals and
+# stdcall-decorated names.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(caldrose_width x86)
+  # Symbols of stdcall functions carry their decoration on 32-bit.
+  set(caldrose_forwarder_entry _ForwarderEntry@12)
+  # The platform DLL's .def names the functions undecorated; ld matches
+  # them to the decorated symbols.
+  target_link_options(caldrose_platform PRIVATE -Wl,--enable-stdcall-fixup)
+else()
+  set(caldrose_width x64)
+  set(caldrose_forwarder_entry ForwarderEntry)
+endif()
 foreach(forwarder mapi32 activeds)
   add_library(caldrose_${forwarder} SHARED "${CMAKE_SOURCE_DIR}/platform/emulation/windows/forwarder.cpp"
-              "${CMAKE_SOURCE_DIR}/platform/emulation/windows/${forwarder}.def")
+              "${CMAKE_SOURCE_DIR}/platform/emulation/windows/${forwarder}-${caldrose_width}.def")
   set_target_properties(caldrose_${forwarder} PROPERTIES PREFIX "" OUTPUT_NAME ${forwarder})
-  target_link_options(caldrose_${forwarder} PRIVATE -static -nostdlib -Wl,--entry=ForwarderEntry)
+  target_link_options(caldrose_${forwarder} PRIVATE -static -nostdlib -Wl,--entry=${caldrose_forwarder_entry})
   add_dependencies(caldrose_${forwarder} caldrose_platform)
 endforeach()
 

@@ -1,15 +1,4 @@
-# Cross-build for 64-bit Windows with Debian's mingw-w64 toolchain.
-set(CMAKE_SYSTEM_NAME Windows)
+# 64-bit Windows: the same sources, run under Wine by the tests.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
 set(CALDROSE_MINGW_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${CALDROSE_MINGW_PREFIX}-gcc)
-set(CMAKE_CXX_COMPILER ${CALDROSE_MINGW_PREFIX}-g++)
-set(CMAKE_RC_COMPILER ${CALDROSE_MINGW_PREFIX}-windres)
-
-# Libraries and headers come from the target root only; tools from the host.
-set(CMAKE_FIND_ROOT_PATH /usr/${CALDROSE_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)

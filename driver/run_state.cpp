@@ -1,6 +1,15 @@
 #include "driver/run_state.h"
 
+#include <cstddef>
+
 namespace {
+
+// The store rows go back through the address-list release, which frees each
+// entry's values and then the list: a row set is laid out as an address list.
+static_assert(sizeof(SRow) == sizeof(ADRENTRY) && offsetof(SRow, cValues) == offsetof(ADRENTRY, cValues) &&
+              offsetof(SRow, lpProps) == offsetof(ADRENTRY, rgPropVals) &&
+              offsetof(SRowSet, cRows) == offsetof(ADRLIST, cEntries) &&
+              offsetof(SRowSet, aRow) == offsetof(ADRLIST, aEntries));
 
 template <typename T>
 void ReleaseInterface(T*& object) {
@@ -38,7 +47,7 @@ void ReleaseRunState(RunState& state) {
   ReleaseInterface(state.manageStore);
   ReleaseInterface(state.defaultStore);
   if (state.storeRows != nullptr) {
-    FreeProws(state.storeRows);
+    FreePadrlist(reinterpret_cast<LPADRLIST>(state.storeRows));
     state.storeRows = nullptr;
   }
   ReleaseInterface(state.storesTable);

@@ -15,7 +15,9 @@ CALDROSE_BENCH_PACKAGES=(libbenchmark-dev python3)
 CALDROSE_CLANG_PACKAGES=(clang)
 # The sanitizers' and libFuzzer's runtimes for clang.
 CALDROSE_SANITIZER_PACKAGES=(libclang-rt-14-dev)
-CALDROSE_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine wine64)
+# Both widths of mingw-w64: the 32-bit build is the one to deploy, the
+# x86-64 one runs under Wine; python3 reads the 32-bit build's PE tables.
+CALDROSE_WINDOWS_PACKAGES=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 python3)
 
 # Installs those of the given packages that are not installed; the package
 # lists are updated only when something is missing.

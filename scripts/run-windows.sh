@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs the Windows build of the tool under Wine on the emulated platform,
+# Runs the Windows build of the tool (its x86-64 twin, which Wine runs here)
+# under Wine on the emulated platform,
 # as scripts/run.sh runs the Linux build: the same arguments, dialog
 # answers on standard input, CALDROSE_ORGANISATION for another
 # organisation. Builds what it needs first; build and set-up output goes to
@@ -13,10 +14,10 @@ source "$(dirname "${BASH_SOURCE[0]}")/wine.sh"
 caldrose_install_missing "${CALDROSE_LINUX_PACKAGES[@]}" "${CALDROSE_WINDOWS_PACKAGES[@]}"
 (
   cd "$CALDROSE_ROOT"
-  if [[ ! -f build/windows/CMakeCache.txt ]]; then
-    cmake --preset windows >&2
+  if [[ ! -f build/windows-x64/CMakeCache.txt ]]; then
+    cmake --preset windows-x64 >&2
   fi
-  cmake --build --preset windows >&2
+  cmake --build --preset windows-x64 >&2
 )
 
 caldrose_wine_private_prefix

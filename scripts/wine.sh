@@ -3,8 +3,10 @@
 # and copied for each run (hard links for the files Wine only reads, so a
 # copy takes a fraction of a second).
 
-# The Windows build's directory, where the template prefix lives too.
-CALDROSE_WINDOWS_BUILD=${CALDROSE_WINDOWS_BUILD:-$CALDROSE_ROOT/build/windows}
+# The Windows build that runs under Wine: the x86-64 one, since the 64-bit
+# Wine installed here runs no 32-bit programs. The template prefix lives
+# there too.
+CALDROSE_WINDOWS_BUILD=${CALDROSE_WINDOWS_BUILD:-$CALDROSE_ROOT/build/windows-x64}
 # What the prefix holds of the build, in C:\caldrose (the registration
 # names caldrose_platform.dll there).
 CALDROSE_WINDOWS_FILES=(caldrose.exe Verrick.exe caldrose_platform.dll mapi32.dll activeds.dll)

@@ -12,6 +12,11 @@ namespace {
 // Verrick has this long to write its report.
 constexpr DWORD kVerrickTimeoutMilliseconds = 60000;
 
+#if defined(_WIN32) && !defined(_WIN64)
+// The start-up record as the 32-bit platform sizes it in its first member.
+static_assert(sizeof(STARTUPINFOA) == 68, "STARTUPINFOA of 32-bit Windows");
+#endif
+
 }  // namespace
 
 void RunWebServicesProbe(const char* smtpAddress, const char* displayName) {

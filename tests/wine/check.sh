@@ -8,9 +8,9 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-exe=${1:-$root/build/windows/caldrose.exe}
+exe=${1:-$root/build/windows-x64/caldrose.exe}
 if [[ ! -f $exe ]]; then
-  echo "wine: $exe not found; build the windows preset first" >&2
+  echo "wine: $exe not found; build the windows-x64 preset first" >&2
   exit 2
 fi
 

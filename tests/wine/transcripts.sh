@@ -12,7 +12,7 @@ source "$CALDROSE_ROOT/scripts/wine.sh"
 tests=${1:-$CALDROSE_ROOT/build/linux/caldrose_tests}
 for file in "$tests" "${CALDROSE_WINDOWS_FILES[@]/#/$CALDROSE_WINDOWS_BUILD/}"; do
   if [[ ! -f $file ]]; then
-    echo "wine transcripts: $file not found; build the linux and windows presets first" >&2
+    echo "wine transcripts: $file not found; build the linux and windows-x64 presets first" >&2
     exit 2
   fi
 done

@@ -18,12 +18,13 @@ const MAPIUID kStoreProvider = {
     {0x54, 0x94, 0xA1, 0xC0, 0x29, 0x7F, 0x10, 0x1B, 0xA5, 0x87, 0x08, 0x00, 0x2B, 0x2A, 0x25, 0x17}};
 
 std::vector<BYTE> MakeEntryId(const MAPIUID& provider, std::string_view key) {
-  constexpr size_t kHeader = 4 + sizeof provider.ab;
-  // Sized once and filled in place: growing the vector by the key makes
-  // g++ 12 report a false out-of-bounds copy at -O2.
-  std::vector<BYTE> bytes(kHeader + key.size(), 0);
-  memcpy(bytes.data() + 4, provider.ab, sizeof provider.ab);
-  if (!key.empty()) memcpy(bytes.data() + kHeader, key.data(), key.size());
+  // Four flag bytes, the provider's UID, then the key. Built by element
+  // copies: memcpy into a new vector makes g++ 12 report false
+  // out-of-bounds copies at -O2.
+  std::vector<BYTE> bytes(4, 0);
+  bytes.reserve(4 + sizeof provider.ab + key.size());
+  bytes.insert(bytes.end(), std::begin(provider.ab), std::end(provider.ab));
+  bytes.insert(bytes.end(), key.begin(), key.end());
   return bytes;
 }
 
@@ -41,8 +42,6 @@ std::string StoreKey(size_t profileIndex, size_t storeIndex) {
   return "profile/" + std::to_string(profileIndex) + "/" + std::to_string(storeIndex);
 }
 
-// The table methods serve HrQueryAllRows, inside the platform: they are
-// checked but neither journalled nor fault points of their own.
 // The table methods serve HrQueryAllRows, inside the platform: they are
 // checked but neither journalled nor fault points of their own.
 class Table final : public ObjectBase, public UnservedTable<IMAPITable> {
