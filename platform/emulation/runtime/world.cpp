@@ -5,6 +5,7 @@
 
 #include "platform/emulation/com/classes.h"
 #include "platform/emulation/com/com.h"
+#include "platform/emulation/com/dispatch_object.h"
 #include "platform/emulation/control.h"
 #include "platform/emulation/runtime/fault_points.h"
 #include "platform/emulation/runtime/ledger.h"
@@ -145,6 +146,7 @@ void ResetRun() {
   // What a run leaves behind is dropped unreleased: the ledger forgets it.
   TheWorld() = World();
   FreeAllObjects();
+  ForgetDeferredReports();
   CloseLeftHandles();
   Ledger::Instance().Reset();
 }
