@@ -19,7 +19,7 @@
 #include "directory/ad_wrapper.h"
 #include "directory/send_as.h"
 #include "in_process.h"
-#include "platform/emulation/directory/sid.h"
+#include "platform/emulation/runtime/sid.h"
 
 namespace {
 

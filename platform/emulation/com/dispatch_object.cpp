@@ -77,6 +77,9 @@ HRESULT STDMETHODCALLTYPE FillInDeferredReport(EXCEPINFO* report) {
   return S_OK;
 }
 
+// A report whose fill-in was never called is dropped at the end of its run.
+const RunReset kForgetDeferredReports([] { DeferredReports().clear(); });
+
 }  // namespace
 
 void ReportException(EXCEPINFO* report, HRESULT code, const std::optional<std::string>& source,
@@ -101,7 +104,5 @@ void ReportPlannedException(EXCEPINFO* report, const Fault& fault) {
   report->pfnDeferredFillIn = FillInDeferredReport;
   DeferredReports()[report] = fault;
 }
-
-void ForgetDeferredReports() { DeferredReports().clear(); }
 
 }  // namespace emulation

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/emulation/runtime/object.h"
+#include "platform/emulation/com/object.h"
 
 namespace emulation {
 
@@ -42,9 +42,6 @@ void ReportException(EXCEPINFO* report, HRESULT code, const std::optional<std::s
 // only the wCode and pfnDeferredFillIn, which fills the rest when the
 // caller calls it.
 void ReportPlannedException(EXCEPINFO* report, const Fault& fault);
-// Drops the reports whose deferred fill-in was never called: the end of a
-// run.
-void ForgetDeferredReports();
 
 template <class Interface>
 class DispatchFace : public Face<Interface> {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/emulation/runtime/verrick_settings.h"
-#include "platform/emulation/win32/wintypes.h"
+#include "platform/emulation/runtime/wintypes.h"
 
 namespace emulation {
 
