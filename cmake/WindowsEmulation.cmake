@@ -14,7 +14,7 @@ file(GLOB_RECURSE CALDROSE_WINDOWS_EMULATION_SOURCES CONFIGURE_DEPENDS
 # Windows the platform's own ADSI reaches a real domain controller, so the
 # LDAP directory stays out.
 list(FILTER CALDROSE_WINDOWS_EMULATION_SOURCES EXCLUDE REGEX
-  "/platform/emulation/(win32/(win32|processes|accounts)|com/(com_runtime|com_error|safearray)|directory/ldap_directory)\\.cpp$")
+  "/platform/emulation/(win32/(win32|kernel_objects|files|processes|waits|accounts)|com/(com_runtime|com_error|safearray)|directory/ldap_directory)\\.cpp$")
 
 # nlohmann-json is header-only: its headers alone, without the host's
 # other headers.
@@ -28,10 +28,10 @@ file(CREATE_LINK "${CALDROSE_NLOHMANN_INCLUDE}/nlohmann" "${caldrose_json_includ
 # its JSON code is the slowest of the build to compile.
 set(caldrose_reader_sources
     "${CMAKE_SOURCE_DIR}/platform/emulation/runtime/organisation.cpp"
-    "${CMAKE_SOURCE_DIR}/platform/emulation/runtime/organisation_directory.cpp"
+    "${CMAKE_SOURCE_DIR}/platform/emulation/runtime/directory_section.cpp"
     "${CMAKE_SOURCE_DIR}/platform/emulation/runtime/verrick_settings.cpp"
     "${CMAKE_SOURCE_DIR}/platform/emulation/runtime/fault_points.cpp"
-    "${CMAKE_SOURCE_DIR}/platform/emulation/directory/sid.cpp")
+    "${CMAKE_SOURCE_DIR}/platform/emulation/runtime/sid.cpp")
 list(REMOVE_ITEM CALDROSE_WINDOWS_EMULATION_SOURCES ${caldrose_reader_sources})
 add_library(caldrose_organisation_reader OBJECT ${caldrose_reader_sources} "${sample_organisation_cpp}")
 target_include_directories(caldrose_organisation_reader PRIVATE "${CMAKE_SOURCE_DIR}" "${caldrose_json_include}")

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "messaging/smtp_address.h"
+#include "platform/emulation/com/object.h"
 #include "platform/emulation/control.h"
 #include "platform/emulation/mapi/unserved.h"
-#include "platform/emulation/runtime/object.h"
 
 namespace {
 

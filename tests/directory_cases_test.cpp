@@ -19,7 +19,7 @@
 #include "directory/ad_wrapper.h"
 #include "directory/send_as.h"
 #include "in_process.h"
-#include "platform/emulation/directory/sid.h"
+#include "platform/emulation/runtime/sid.h"
 
 namespace {
 
@@ -174,10 +174,12 @@ TEST_F(DirectoryTable, EveryDirectoryGivesTheSameTranscript) {
   };
   // The address matches proxyAddresses' "smtp:" values without regard to
   // case, and only itself: escaped, "*" matches nobody and ")(" cannot
-  // break the filter.
+  // break the filter. Read as a wildcard, "grant-*" would also match the
+  // other grant-* owners, and two matches find nobody.
   lookup("operator@test.example", operatorDn);
   lookup("OPERATOR@Test.Example", operatorDn);
   lookup("a*b(c)\\d@test.example", operatorDn);
+  lookup("grant-*@test.example", "CN=grant-operator,OU=Mailboxes,DC=test,DC=example");
   lookup("*", "{*} Unable to find user in AD\n");
   lookup("nobody@test.example", "{nobody@test.example} Unable to find user in AD\n");
 

@@ -7,5 +7,5 @@
 #include "platform/emulation/com/com.h"
 #include "platform/emulation/com/com_error.h"
 #include "platform/emulation/mapi/mapi.h"
+#include "platform/emulation/runtime/wintypes.h"
 #include "platform/emulation/win32/win32.h"
-#include "platform/emulation/win32/wintypes.h"

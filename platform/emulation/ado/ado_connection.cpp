@@ -4,8 +4,9 @@
 
 #include "platform/emulation/com/classes.h"
 #include "platform/emulation/com/dispatch_object.h"
+#include "platform/emulation/com/guid_names.h"
+#include "platform/emulation/com/object.h"
 #include "platform/emulation/runtime/ascii_case.h"
-#include "platform/emulation/runtime/object.h"
 #include "platform/emulation/runtime/unicode.h"
 #include "platform/emulation/runtime/world.h"
 #include "platform/emulation/sdk.h"

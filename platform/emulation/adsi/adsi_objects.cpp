@@ -9,9 +9,10 @@
 
 #include "platform/emulation/com/dispatch_object.h"
 #include "platform/emulation/com/emulated_strings.h"
+#include "platform/emulation/com/guid_names.h"
+#include "platform/emulation/com/object.h"
 #include "platform/emulation/directory/directory.h"
 #include "platform/emulation/runtime/ledger.h"
-#include "platform/emulation/runtime/object.h"
 #include "platform/emulation/runtime/unicode.h"
 #include "platform/emulation/runtime/world.h"
 #include "platform/emulation/sdk.h"

@@ -62,4 +62,14 @@ HRESULT ClassIdFromProgId(LPCOLESTR progId, CLSID* clsid) {
   });
 }
 
+void SetFaultErrorInfo(const Fault& fault) {
+  if (!fault.source && !fault.description) {
+    SetErrorInfo(0, nullptr);
+    return;
+  }
+  IErrorInfo* info = NewErrorInfo(fault.source, fault.description);
+  SetErrorInfo(0, info);
+  info->Release();
+}
+
 }  // namespace emulation

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/emulation/com/com.h"
+#include "platform/emulation/runtime/organisation.h"
 
 namespace emulation {
 
@@ -35,5 +36,9 @@ bool IsOpenConnection(IUnknown* object);
 // A new error object with these texts (a missing one is never set), held
 // by the caller: what a failing platform object leaves for GetErrorInfo.
 IErrorInfo* NewErrorInfo(const std::optional<std::string>& source, const std::optional<std::string>& description);
+
+// Makes the calling thread's error object describe a planned fault: one
+// with the fault's source and description, or none when it names neither.
+void SetFaultErrorInfo(const Fault& fault);
 
 }  // namespace emulation

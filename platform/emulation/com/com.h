@@ -7,7 +7,7 @@
 #include "platform/windows/sdk.h"
 #else
 
-#include "platform/emulation/win32/wintypes.h"
+#include "platform/emulation/runtime/wintypes.h"
 
 typedef struct _GUID {
   DWORD Data1;

@@ -6,8 +6,9 @@
 
 #include "platform/emulation/com/classes.h"
 #include "platform/emulation/com/emulated_strings.h"
+#include "platform/emulation/com/guid_names.h"
+#include "platform/emulation/com/object.h"
 #include "platform/emulation/runtime/ledger.h"
-#include "platform/emulation/runtime/object.h"
 #include "platform/emulation/runtime/unicode.h"
 #include "platform/emulation/runtime/world.h"
 #include "platform/emulation/sdk.h"
@@ -208,13 +209,30 @@ IErrorInfo* NewErrorInfo(const std::optional<std::string>& source, const std::op
 
 }  // namespace emulation
 
+namespace emulation {
+
+namespace {
+
+// The calling thread's error object; the emulated platform has one thread.
+// A run's end drops it unreleased, with the rest of the run's objects.
+IErrorInfo*& ThreadErrorInfo() {
+  static IErrorInfo* held = nullptr;
+  return held;
+}
+
+const RunReset kForgetThreadErrorInfo([] { ThreadErrorInfo() = nullptr; });
+
+}  // namespace
+
+}  // namespace emulation
+
 HRESULT CreateErrorInfo(ICreateErrorInfo** pperrinfo) {
   return (new ErrorObject())
       ->HandOver(&IID_ICreateErrorInfo, IID_ICreateErrorInfo, reinterpret_cast<void**>(pperrinfo));
 }
 
 HRESULT SetErrorInfo(ULONG, IErrorInfo* perrinfo) {
-  IErrorInfo*& held = emulation::TheWorld().threadErrorInfo;
+  IErrorInfo*& held = emulation::ThreadErrorInfo();
   if (perrinfo != nullptr) perrinfo->AddRef();
   if (held != nullptr) held->Release();
   held = perrinfo;
@@ -225,7 +243,7 @@ HRESULT GetErrorInfo(ULONG dwReserved, IErrorInfo** pperrinfo) {
   *pperrinfo = nullptr;
   return emulation::UnderFault("GetErrorInfo", emulation::Describe("%u", dwReserved), [&]() -> HRESULT {
     // Taking the error object clears it from the thread.
-    IErrorInfo*& held = emulation::TheWorld().threadErrorInfo;
+    IErrorInfo*& held = emulation::ThreadErrorInfo();
     *pperrinfo = held;
     held = nullptr;
     return *pperrinfo != nullptr ? S_OK : S_FALSE;

@@ -1,5 +1,7 @@
 #include "platform/emulation/com/dispatch_object.h"
 
+#include <map>
+
 #include "platform/emulation/com/classes.h"
 #include "platform/emulation/com/emulated_strings.h"
 #include "platform/emulation/runtime/unicode.h"
@@ -47,6 +49,39 @@ std::string DispatchArguments::Describe() const {
   return text;
 }
 
+namespace {
+
+// The reports handed out with deferred fill-in and not filled in yet, by
+// the address of the caller's report.
+std::map<const EXCEPINFO*, Fault>& DeferredReports() {
+  static auto* reports = new std::map<const EXCEPINFO*, Fault>();  // outlives every static
+  return *reports;
+}
+
+void FillIn(EXCEPINFO* report, const Fault& fault) {
+  if (fault.wCode)
+    report->wCode = *fault.wCode;
+  else
+    report->scode = fault.status;
+  if (fault.source) report->bstrSource = EmulatedString(Utf16FromUtf8(*fault.source).c_str());
+  if (fault.description) report->bstrDescription = EmulatedString(Utf16FromUtf8(*fault.description).c_str());
+}
+
+HRESULT STDMETHODCALLTYPE FillInDeferredReport(EXCEPINFO* report) {
+  const auto found = DeferredReports().find(report);
+  if (found == DeferredReports().end()) return E_UNEXPECTED;
+  const Fault fault = found->second;
+  DeferredReports().erase(found);
+  report->pfnDeferredFillIn = nullptr;
+  FillIn(report, fault);
+  return S_OK;
+}
+
+// A report whose fill-in was never called is dropped at the end of its run.
+const RunReset kForgetDeferredReports([] { DeferredReports().clear(); });
+
+}  // namespace
+
 void ReportException(EXCEPINFO* report, HRESULT code, const std::optional<std::string>& source,
                      const std::optional<std::string>& description) {
   if (report == nullptr) return;
@@ -54,6 +89,20 @@ void ReportException(EXCEPINFO* report, HRESULT code, const std::optional<std::s
   report->scode = code;
   if (source) report->bstrSource = EmulatedString(Utf16FromUtf8(*source).c_str());
   if (description) report->bstrDescription = EmulatedString(Utf16FromUtf8(*description).c_str());
+}
+
+void ReportPlannedException(EXCEPINFO* report, const Fault& fault) {
+  if (report == nullptr) return;
+  *report = EXCEPINFO{};
+  if (!fault.deferredFillIn) {
+    FillIn(report, fault);
+    return;
+  }
+  // What a deferring server fills at once: the wCode, which the platform
+  // requires of it, and the function that fills the rest.
+  if (fault.wCode) report->wCode = *fault.wCode;
+  report->pfnDeferredFillIn = FillInDeferredReport;
+  DeferredReports()[report] = fault;
 }
 
 }  // namespace emulation

@@ -4,13 +4,13 @@
 // under the member's name, applies a planned fault, and hands the member to
 // the class. A planned fault with a source or a description fails the call
 // as an automation server reports an exception: DISP_E_EXCEPTION, with the
-// report filled in.
+// report filled in (with a wCode, or deferred, as the fault says).
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "platform/emulation/runtime/object.h"
+#include "platform/emulation/com/object.h"
 
 namespace emulation {
 
@@ -37,6 +37,11 @@ class DispatchArguments {
 // Fills an exception report as an automation server does.
 void ReportException(EXCEPINFO* report, HRESULT code, const std::optional<std::string>& source,
                      const std::optional<std::string>& description);
+// Fills the report of a planned fault: its 16-bit code (wCode, the 32-bit
+// scode then 0) or its status, and its texts; or, with deferred fill-in,
+// only the wCode and pfnDeferredFillIn, which fills the rest when the
+// caller calls it.
+void ReportPlannedException(EXCEPINFO* report, const Fault& fault);
 
 template <class Interface>
 class DispatchFace : public Face<Interface> {
@@ -71,8 +76,8 @@ class DispatchFace : public Face<Interface> {
         member->operation, arguments.Describe(),
         [&] { return InvokeMember(dispIdMember, arguments, pVarResult, pExcepInfo); },
         [&](const Fault& fault) {
-          if (!fault.source && !fault.description) return;
-          ReportException(pExcepInfo, fault.status, fault.source, fault.description);
+          if (!fault.ReportsException()) return;
+          ReportPlannedException(pExcepInfo, fault);
           reported = true;
         });
     return reported ? DISP_E_EXCEPTION : hr;

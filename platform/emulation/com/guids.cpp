@@ -1,6 +1,9 @@
 // The GUIDs of the emulated platform, with the platform's values.
 #include "platform/emulation/cdo/cdo.h"
+#include "platform/emulation/com/guid_names.h"
+#include "platform/emulation/runtime/world.h"
 #include "platform/emulation/sdk.h"
+#include "platform/exchange.h"
 
 namespace {
 
@@ -64,3 +67,47 @@ bool operator==(const GUID& left, const GUID& right) {
   return true;
 }
 #endif  // _WIN32
+
+namespace emulation {
+
+std::string NameOf(const IID* iid) {
+  if (iid == nullptr) return "null";
+  static const std::pair<const IID*, const char*> kNames[] = {
+      {&IID_IUnknown, "IUnknown"},
+      {&IID_IDispatch, "IDispatch"},
+      {&IID_ISupportErrorInfo, "ISupportErrorInfo"},
+      {&IID_IMAPISession, "IMAPISession"},
+      {&IID_IMAPITable, "IMAPITable"},
+      {&IID_IMAPIProp, "IMAPIProp"},
+      {&IID_IMsgStore, "IMsgStore"},
+      {&IID_IAddrBook, "IAddrBook"},
+      {&IID_IMailUser, "IMailUser"},
+      {&IID_IExchangeManageStore, "IExchangeManageStore"},
+      {&CLSID_Connection, "ADODB.Connection"},
+      {&IID_Connection15, "Connection15"},
+      {&IID__Connection, "_Connection"},
+      {&CLSID_Recordset, "ADODB.Recordset"},
+      {&IID_Recordset15, "Recordset15"},
+      {&IID__Recordset, "_Recordset"},
+      {&IID_Fields15, "Fields15"},
+      {&IID_Field20, "Field20"},
+      {&IID_IADs, "IADs"},
+      {&IID_IADsSecurityDescriptor, "IADsSecurityDescriptor"},
+      {&IID_IADsAccessControlList, "IADsAccessControlList"},
+      {&IID_IADsAccessControlEntry, "IADsAccessControlEntry"},
+      {&IID_IEnumVARIANT, "IEnumVARIANT"},
+      {&IID_IRunnableObject, "IRunnableObject"},
+  };
+  for (const auto& [known, name] : kNames)
+    if (*known == *iid) return name;
+  return Describe("{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", iid->Data1, iid->Data2, iid->Data3,
+                  iid->Data4[0], iid->Data4[1], iid->Data4[2], iid->Data4[3], iid->Data4[4], iid->Data4[5],
+                  iid->Data4[6], iid->Data4[7]);
+}
+
+std::string CreationArguments(REFCLSID clsid, const IUnknown* outer, DWORD context, REFIID riid) {
+  return NameOf(&clsid) + ", " + (outer != nullptr ? "outer" : "null") +
+         Describe(", 0x%X, ", static_cast<unsigned>(context)) + NameOf(&riid);
+}
+
+}  // namespace emulation

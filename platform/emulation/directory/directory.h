@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/emulation/directory/ldap_filter.h"
-#include "platform/emulation/directory/sid.h"
+#include "platform/emulation/runtime/sid.h"
 
 namespace emulation {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "platform/emulation/directory/sid.h"
 #include "platform/emulation/runtime/ascii_case.h"
+#include "platform/emulation/runtime/sid.h"
 
 namespace emulation {
 

@@ -216,6 +216,13 @@ HRESULT PropertyBag::GetProps(const SPropTagArray* tags, ULONG* count, LPSPropVa
   return result;
 }
 
+std::string TagList(const SPropTagArray* tags) {
+  if (tags == nullptr) return "null";
+  std::string list = "[";
+  for (ULONG i = 0; i < tags->cValues; ++i) list += Describe(i == 0 ? "0x%08X" : " 0x%08X", tags->aulPropTag[i]);
+  return list + "]";
+}
+
 }  // namespace emulation
 
 using emulation::AllocateBlock;

@@ -54,4 +54,7 @@ void SetErrorValue(SPropValue& target, ULONG tag, SCODE error);
 // Copies source into target, everything it points to in parent's block.
 SCODE CopyPropValue(const SPropValue& source, SPropValue& target, void* parent);
 
+// A tag array as the journal shows it.
+std::string TagList(const SPropTagArray* tags);
+
 }  // namespace emulation

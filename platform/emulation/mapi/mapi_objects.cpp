@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/emulation/com/guid_names.h"
+#include "platform/emulation/com/object.h"
 #include "platform/emulation/mapi/mapi_memory.h"
 #include "platform/emulation/mapi/unserved.h"
-#include "platform/emulation/runtime/object.h"
 #include "platform/emulation/runtime/world.h"
 #include "platform/emulation/sdk.h"
 #include "platform/exchange.h"

@@ -4,8 +4,8 @@
 // overrides what it serves.
 #pragma once
 
+#include "platform/emulation/com/object.h"
 #include "platform/emulation/mapi/mapi.h"
-#include "platform/emulation/runtime/object.h"
 
 namespace emulation {
 

@@ -8,7 +8,7 @@
 #include <span>
 #include <string_view>
 
-#include "platform/emulation/win32/wintypes.h"
+#include "platform/emulation/runtime/wintypes.h"
 
 namespace emulation {
 

@@ -184,6 +184,14 @@ Fault ReadFault(const Json& json, const std::string& path) {
   fault.description = members.OptionalString("description");
   if (const Json* valueError = members.Find("valueError"))
     fault.valueError = ReadStatus(*valueError, members.Field("valueError"));
+  if (const Json* wCode = members.Find("wCode")) {
+    const HRESULT code =
+        wCode->is_string() || wCode->is_number_integer() ? ReadStatus(*wCode, members.Field("wCode")) : 0;
+    if (code < 1 || code > 0xFFFF)
+      Fail(members.Field("wCode"), "expected a 16-bit code from 1 to 0xFFFF, such as \"0xFE00\"");
+    fault.wCode = static_cast<WORD>(code);
+  }
+  fault.deferredFillIn = members.OptionalBool("deferredFillIn").value_or(false);
   members.CheckNoOthers();
   return fault;
 }

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/emulation/runtime/verrick_settings.h"
-#include "platform/emulation/win32/wintypes.h"
+#include "platform/emulation/runtime/wintypes.h"
 
 namespace emulation {
 
@@ -150,6 +150,12 @@ struct Fault {
   // With MAPI_W_ERRORS_RETURNED on a property read: the error that every
   // value read then carries.
   HRESULT valueError = static_cast<HRESULT>(0x8004010F);  // MAPI_E_NOT_FOUND
+  // An automation member's exception report: its 16-bit code in place of
+  // the status, and whether its texts wait for pfnDeferredFillIn.
+  std::optional<WORD> wCode = std::nullopt;
+  bool deferredFillIn = false;
+
+  bool ReportsException() const { return source || description || wCode || deferredFillIn; }
 };
 
 struct Organisation {

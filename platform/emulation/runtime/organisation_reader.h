@@ -109,7 +109,7 @@ inline HRESULT ReadStatus(const Json& value, const std::string& field) {
   Fail(field, "expected a status such as \"0x80040111\" or a number");
 }
 
-// Reads the directory section (organisation_directory.cpp).
+// Reads the directory section (directory_section.cpp).
 DirectoryDefinition ReadDirectory(const Json& json, const std::string& path);
 
 }  // namespace emulation

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/emulation/win32/wintypes.h"
+#include "platform/emulation/runtime/wintypes.h"
 
 namespace emulation {
 

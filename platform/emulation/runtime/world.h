@@ -1,7 +1,8 @@
 // The state of the emulated platform during one run: the organisation it
-// serves, whether MAPI and with it COM are up, the thread's error object,
-// where the dialogs read their answers, and the calls counted for planned
-// faults. ResetRun (control.h) puts all of it back as a new process has it.
+// serves, whether MAPI and with it COM are up, where the dialogs read their
+// answers, and the calls counted for planned faults. ResetRun (control.h)
+// puts all of it back as a new process has it, together with the state
+// that each library registers (RunReset).
 #pragma once
 
 #include <cstdio>
@@ -12,10 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/emulation/com/com.h"
 #include "platform/emulation/runtime/organisation.h"
-
-struct _SPropTagArray;
 
 namespace emulation {
 
@@ -29,8 +27,6 @@ struct World {
   std::string operatorKey;
   // The thread's last error (GetLastError).
   DWORD lastError = 0;
-  // The calling thread's error object; the emulated platform has one thread.
-  IErrorInfo* threadErrorInfo = nullptr;
   std::map<std::string, unsigned, std::less<>> callCounts;
   // The folders of the mailboxes opened so far, as the run has left them.
   std::map<std::string, std::vector<FolderDefinition>> mailboxFolders;
@@ -87,18 +83,26 @@ std::string Describe(const char* format, ...);
 #else
 std::string Describe(const char* format, ...) __attribute__((format(printf, 1, 2)));
 #endif
-std::string NameOf(const IID* iid);
-// CoCreateInstance's arguments.
-std::string CreationArguments(REFCLSID clsid, const IUnknown* outer, DWORD context, REFIID riid);
 std::string Quoted(const WCHAR* text);
-std::string TagList(const _SPropTagArray* tags);
-
-// Makes the calling thread's error object describe a planned fault: one
-// with the fault's source and description, or none when it names neither.
-void SetFaultErrorInfo(const Fault& fault);
 
 // Where the dialogs read their answers: standard input unless a test
-// chose another stream.
+// chose another stream (null goes back to it).
 FILE* DialogInput();
+void SetDialogInput(FILE* input);
+
+// Called with the name of every platform call before it does anything;
+// kept across runs. Null stops it.
+void SetCallObserver(void (*observer)(std::string_view operation));
+
+// State that a library keeps beyond the world and the ledger, and how to
+// forget it at the end of a run. Each library registers its own with a
+// RunReset at namespace scope in the file that keeps the state, so that a
+// build without that file has nothing to forget.
+struct RunReset {
+  explicit RunReset(void (*reset)());
+};
+// Puts the world back as a new process has it and calls every registered
+// reset; the ledger is the caller's to reset.
+void ResetWorld();
 
 }  // namespace emulation

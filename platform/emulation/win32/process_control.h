@@ -16,10 +16,6 @@ namespace emulation {
 // literal quote, and other backslashes are plain.
 std::vector<std::string> SplitCommandLine(std::string_view commandLine);
 
-// Closes the handles a run left open, as the end of its process does: the
-// objects behind them are freed and their files closed.
-void CloseLeftHandles();
-
 // Children started by CreateProcessA that are still running; those that
 // have ended are reaped on the way.
 std::vector<int> RunningChildProcesses();

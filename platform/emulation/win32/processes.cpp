@@ -1,14 +1,11 @@
-// Temporary files, files and child processes of the emulated platform, on
-// Linux's own files and processes. Handles are ledger entries; a child is
-// reaped as soon as it is seen to have ended, also after its handles are
-// closed, so that the emulation leaves no zombie behind.
-#include "platform/emulation/win32/processes.h"
-
+// Child processes of the emulated Win32, real ones: CreateProcessA looks a
+// program up as the platform does and starts it with posix_spawn, sharing
+// this process's console. A child is reaped as soon as it is seen to have
+// ended, also after its handles are closed, so that the emulation leaves
+// no zombie behind.
 #include <dirent.h>
-#include <fcntl.h>
 #include <spawn.h>
 #include <strings.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,18 +13,13 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
-#include <cmath>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "platform/emulation/runtime/ledger.h"
-#include "platform/emulation/runtime/world.h"
+#include "platform/emulation/win32/kernel_objects.h"
 #include "platform/emulation/win32/process_control.h"
 
 extern char** environ;
@@ -36,153 +28,10 @@ namespace emulation {
 
 namespace {
 
-// A child started by CreateProcessA. It stays in Children() until it has
-// been reaped; its handles share it.
-struct Child {
-  pid_t pid = 0;
-  bool ended = false;
-};
-
 std::vector<std::shared_ptr<Child>>& Children() {
   static auto* children = new std::vector<std::shared_ptr<Child>>();  // outlives every static
   return *children;
 }
-
-bool Reap(Child& child, bool blocking) {
-  if (child.ended) return true;
-  int status = 0;
-  pid_t reaped = 0;
-  do {
-    reaped = waitpid(child.pid, &status, blocking ? 0 : WNOHANG);
-  } while (reaped < 0 && errno == EINTR);
-  if (reaped == child.pid || (reaped < 0 && errno == ECHILD)) child.ended = true;
-  return child.ended;
-}
-
-void ReapEndedChildren() {
-  std::erase_if(Children(), [](const auto& child) { return Reap(*child, false); });
-}
-
-enum class ObjectKind { Process, Thread, File };
-
-// What a handle stands for.
-struct KernelObject {
-  ObjectKind kind;
-  std::shared_ptr<Child> child;  // processes and threads
-  int fd = -1;                   // files
-};
-
-KernelObject* HeldObject(HANDLE handle) {
-  if (handle == nullptr || handle == INVALID_HANDLE_VALUE || !Ledger::Instance().Holds(Resource::Handle, handle))
-    return nullptr;
-  return static_cast<KernelObject*>(handle);
-}
-
-// Every object a handle stands for, until its handle is closed.
-std::set<KernelObject*>& HandedOut() {
-  static auto* objects = new std::set<KernelObject*>();  // outlives every static
-  return *objects;
-}
-
-HANDLE HandOut(KernelObject* object, std::string what) {
-  Ledger::Instance().Acquire(Resource::Handle, object, std::move(what));
-  HandedOut().insert(object);
-  return object;
-}
-
-void Destroy(KernelObject* object) {
-  HandedOut().erase(object);
-  if (object->fd >= 0) close(object->fd);
-  delete object;
-}
-
-// A handle as the call trace shows it.
-std::string HandleText(HANDLE handle) {
-  if (handle == nullptr) return "null";
-  if (handle == INVALID_HANDLE_VALUE) return "INVALID_HANDLE_VALUE";
-  const KernelObject* object = HeldObject(handle);
-  if (object == nullptr) return "unknown handle";
-  switch (object->kind) {
-    case ObjectKind::Process:
-      return "process";
-    case ObjectKind::Thread:
-      return "thread";
-    case ObjectKind::File:
-      break;
-  }
-  return "file";
-}
-
-std::string QuotedText(const char* text) {
-  if (text == nullptr) return "null";
-  std::string quoted(1, '"');
-  quoted += text;
-  quoted += '"';
-  return quoted;
-}
-
-DWORD ErrorFromErrno(int error) {
-  switch (error) {
-    case ENOENT:
-      return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR:
-      return ERROR_PATH_NOT_FOUND;
-    case EEXIST:
-      return ERROR_FILE_EXISTS;
-    case EWOULDBLOCK:
-      return ERROR_SHARING_VIOLATION;
-    case ENOEXEC:
-      return ERROR_BAD_EXE_FORMAT;
-    case ENOMEM:
-      return ERROR_NOT_ENOUGH_MEMORY;
-    case EBADF:
-      return ERROR_INVALID_HANDLE;
-    default:
-      return ERROR_ACCESS_DENIED;
-  }
-}
-
-DWORD Win32ErrorOf(HRESULT status) {
-  const auto value = static_cast<uint32_t>(status);
-  return (value & 0xFFFF0000u) == 0x80070000u ? value & 0xFFFFu : value;
-}
-
-// Runs one Win32 call under the fault planned for it. work returns the
-// call's error code, ERROR_SUCCESS when it worked. A failure, planned or
-// not, becomes the thread's last error. Returns the status, so that a
-// planned success status can stand for the call's own result.
-template <typename Work>
-HRESULT Win32Call(std::string_view operation, const std::string& arguments, Work&& work) {
-  const HRESULT status = UnderFault(operation, arguments, [&]() -> HRESULT {
-    const DWORD error = work();
-    return error == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(error);
-  });
-  if (FAILED(status)) TheWorld().lastError = Win32ErrorOf(status);
-  return status;
-}
-
-std::string CurrentDirectory() {
-  char path[PATH_MAX];
-  return getcwd(path, sizeof path) != nullptr ? path : ".";
-}
-
-std::string Absolute(const std::string& path) { return path.starts_with('/') ? path : CurrentDirectory() + "/" + path; }
-
-// GetTempPath's order, with Linux's own variable before the fallback.
-std::string TemporaryDirectory() {
-  std::string path = "/tmp";
-  for (const char* variable : {"TMP", "TEMP", "TMPDIR"}) {
-    const char* value = getenv(variable);
-    if (value != nullptr && *value != '\0') {
-      path = Absolute(value);
-      break;
-    }
-  }
-  if (!path.ends_with('/')) path += '/';
-  return path;
-}
-
-// ---- Program lookup -----------------------------------------------------
 
 std::string ExecutableDirectory() {
   char path[PATH_MAX];
@@ -307,25 +156,21 @@ DWORD StartChild(const std::string& program, const char* commandLine, LPVOID env
   return error == 0 ? ERROR_SUCCESS : ErrorFromErrno(error);
 }
 
-bool WaitForChild(Child& child, DWORD milliseconds) {
-  if (milliseconds == INFINITE) return Reap(child, true);
-  const auto& organisation = TheWorld().organisation;
-  const double scale = organisation ? organisation->waitScale : 1;
-  const auto deadline = std::chrono::steady_clock::now() +
-                        std::chrono::microseconds(std::llround(static_cast<double>(milliseconds) * scale * 1000));
-  for (;;) {
-    if (Reap(child, false)) return true;
-    const auto now = std::chrono::steady_clock::now();
-    if (now >= deadline) return false;
-    std::this_thread::sleep_for(
-        std::min<std::chrono::steady_clock::duration>(deadline - now, std::chrono::milliseconds(1)));
-  }
-}
-
 }  // namespace
 
-void CloseLeftHandles() {
-  while (!HandedOut().empty()) Destroy(*HandedOut().begin());
+bool Reap(Child& child, bool blocking) {
+  if (child.ended) return true;
+  int status = 0;
+  pid_t reaped = 0;
+  do {
+    reaped = waitpid(child.pid, &status, blocking ? 0 : WNOHANG);
+  } while (reaped < 0 && errno == EINTR);
+  if (reaped == child.pid || (reaped < 0 && errno == ECHILD)) child.ended = true;
+  return child.ended;
+}
+
+void ReapEndedChildren() {
+  std::erase_if(Children(), [](const auto& child) { return Reap(*child, false); });
 }
 
 std::vector<std::string> SplitCommandLine(std::string_view line) {
@@ -395,62 +240,6 @@ bool AwaitChildProcesses(unsigned milliseconds) {
 
 using emulation::Win32Call;
 
-DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer) {
-  DWORD result = 0;
-  Win32Call("GetTempPathA", std::to_string(nBufferLength), [&]() -> DWORD {
-    const std::string path = emulation::TemporaryDirectory();
-    // A buffer that is too small gets nothing; the answer is the size needed.
-    if (path.size() + 1 > nBufferLength) {
-      result = static_cast<DWORD>(path.size() + 1);
-      return ERROR_SUCCESS;
-    }
-    if (lpBuffer == nullptr) return ERROR_INVALID_PARAMETER;
-    memcpy(lpBuffer, path.c_str(), path.size() + 1);
-    result = static_cast<DWORD>(path.size());
-    return ERROR_SUCCESS;
-  });
-  return result;
-}
-
-UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUnique, LPSTR lpTempFileName) {
-  UINT result = 0;
-  const std::string arguments =
-      emulation::QuotedText(lpPathName) + ", " + emulation::QuotedText(lpPrefixString) + ", " + std::to_string(uUnique);
-  Win32Call("GetTempFileNameA", arguments, [&]() -> DWORD {
-    if (lpPathName == nullptr || lpTempFileName == nullptr) return ERROR_INVALID_PARAMETER;
-    std::string stem = lpPathName;
-    if (stem.size() > MAX_PATH - 14) return ERROR_BUFFER_OVERFLOW;
-    if (!stem.empty() && !stem.ends_with('/')) stem += '/';
-    // Up to the first three characters of the prefix.
-    if (lpPrefixString != nullptr) stem += std::string(lpPrefixString).substr(0, 3);
-    const auto nameOf = [&](UINT number) { return stem + emulation::Describe("%X", number) + ".tmp"; };
-    if (uUnique != 0) {
-      // A given number makes a name only; no file is created.
-      const std::string name = nameOf(uUnique & 0xFFFF);
-      memcpy(lpTempFileName, name.c_str(), name.size() + 1);
-      result = uUnique;
-      return ERROR_SUCCESS;
-    }
-    // The number starts from the clock and goes up until a new file can be
-    // created under it.
-    const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    UINT number = static_cast<UINT>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count() & 0xFFFF);
-    for (unsigned tries = 0; tries < 0xFFFF; ++tries, number = number % 0xFFFF + 1) {
-      if (number == 0) number = 1;
-      const std::string name = nameOf(number);
-      const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-      if (fd < 0 && errno == EEXIST) continue;
-      if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ERROR_DIRECTORY : emulation::ErrorFromErrno(errno);
-      close(fd);
-      memcpy(lpTempFileName, name.c_str(), name.size() + 1);
-      result = number;
-      return ERROR_SUCCESS;
-    }
-    return ERROR_FILE_EXISTS;
-  });
-  return result;
-}
-
 BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECURITY_ATTRIBUTES lpProcessAttributes,
                            LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles, DWORD dwCreationFlags,
                            LPVOID lpEnvironment, LPCSTR lpCurrentDirectory, LPSTARTUPINFOA lpStartupInfo,
@@ -492,143 +281,6 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
     lpProcessInformation->dwProcessId = static_cast<DWORD>(pid);
     lpProcessInformation->dwThreadId = static_cast<DWORD>(pid);
     return ERROR_SUCCESS;
-  });
-  return SUCCEEDED(status) ? TRUE : FALSE;
-}
-
-DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
-  DWORD result = WAIT_FAILED;
-  const HRESULT status = Win32Call(
-      "WaitForSingleObject", emulation::HandleText(hHandle) + ", " + std::to_string(dwMilliseconds), [&]() -> DWORD {
-        emulation::KernelObject* object = emulation::HeldObject(hHandle);
-        if (object == nullptr) return ERROR_INVALID_HANDLE;
-        // A file is always signalled; a process and its only thread when
-        // the process has ended.
-        result = object->kind == emulation::ObjectKind::File || emulation::WaitForChild(*object->child, dwMilliseconds)
-                     ? WAIT_OBJECT_0
-                     : WAIT_TIMEOUT;
-        return ERROR_SUCCESS;
-      });
-  if (FAILED(status)) return WAIT_FAILED;
-  // A planned success status stands for the wait's result.
-  return status == S_OK ? result : static_cast<DWORD>(status);
-}
-
-BOOL WINAPI CloseHandle(HANDLE hObject) {
-  const HRESULT status = Win32Call("CloseHandle", emulation::HandleText(hObject), [&]() -> DWORD {
-    // The current process's pseudo-handle closes without effect.
-    if (hObject == INVALID_HANDLE_VALUE) return ERROR_SUCCESS;
-    if (hObject == nullptr) return ERROR_INVALID_HANDLE;
-    // A handle closed before is a ledger violation.
-    if (!emulation::Ledger::Instance().Release(emulation::Resource::Handle, hObject, "CloseHandle"))
-      return ERROR_INVALID_HANDLE;
-    emulation::Destroy(static_cast<emulation::KernelObject*>(hObject));
-    emulation::ReapEndedChildren();
-    return ERROR_SUCCESS;
-  });
-  return SUCCEEDED(status) ? TRUE : FALSE;
-}
-
-HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                          LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
-                          DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) {
-  HANDLE result = INVALID_HANDLE_VALUE;
-  const std::string arguments = emulation::QuotedText(lpFileName) +
-                                emulation::Describe(", 0x%X, 0x%X, ", dwDesiredAccess, dwShareMode) +
-                                (lpSecurityAttributes ? "attributes" : "null") +
-                                emulation::Describe(", %u, 0x%X, ", dwCreationDisposition, dwFlagsAndAttributes) +
-                                (hTemplateFile ? "template" : "null");
-  Win32Call("CreateFileA", arguments, [&]() -> DWORD {
-    if (lpFileName == nullptr) return ERROR_PATH_NOT_FOUND;
-    int flags = O_CLOEXEC;
-    if ((dwDesiredAccess & GENERIC_WRITE) != 0) flags |= (dwDesiredAccess & GENERIC_READ) != 0 ? O_RDWR : O_WRONLY;
-    bool truncate = false;
-    switch (dwCreationDisposition) {
-      case CREATE_NEW:
-        flags |= O_CREAT | O_EXCL;
-        break;
-      case CREATE_ALWAYS:
-        flags |= O_CREAT;
-        truncate = true;
-        break;
-      case OPEN_EXISTING:
-        break;
-      case OPEN_ALWAYS:
-        flags |= O_CREAT;
-        break;
-      case TRUNCATE_EXISTING:
-        truncate = true;
-        break;
-      default:
-        return ERROR_INVALID_PARAMETER;
-    }
-    const int fd = open(lpFileName, flags, 0666);
-    if (fd < 0) return emulation::ErrorFromErrno(errno);
-    struct stat status {};
-    if (fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
-      close(fd);
-      return ERROR_ACCESS_DENIED;
-    }
-    // Sharing is kept with advisory locks, which the other programs of the
-    // emulated world (Verrick) take too: no sharing locks the file
-    // exclusively, sharing reads only keeps writers out, sharing writes
-    // takes no lock. A lock held against ours is a sharing violation.
-    const int lock = dwShareMode == 0 ? LOCK_EX : (dwShareMode & FILE_SHARE_WRITE) != 0 ? 0 : LOCK_SH;
-    if (lock != 0 && flock(fd, lock | LOCK_NB) != 0) {
-      const int error = errno;
-      close(fd);
-      return error == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : emulation::ErrorFromErrno(error);
-    }
-    if (truncate && ftruncate(fd, 0) != 0) {
-      const int error = errno;
-      close(fd);
-      return emulation::ErrorFromErrno(error);
-    }
-    result = emulation::HandOut(new emulation::KernelObject{emulation::ObjectKind::File, nullptr, fd},
-                                "file \"" + std::string(lpFileName) + "\"");
-    return ERROR_SUCCESS;
-  });
-  return result;
-}
-
-BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
-                     LPOVERLAPPED lpOverlapped) {
-  if (lpNumberOfBytesRead != nullptr) *lpNumberOfBytesRead = 0;
-  const std::string arguments = emulation::HandleText(hFile) + ", " + std::to_string(nNumberOfBytesToRead) + ", " +
-                                (lpOverlapped ? "overlapped" : "null");
-  const HRESULT status = Win32Call("ReadFile", arguments, [&]() -> DWORD {
-    const emulation::KernelObject* object = emulation::HeldObject(hFile);
-    if (object == nullptr || object->kind != emulation::ObjectKind::File) return ERROR_INVALID_HANDLE;
-    // Overlapped reads are not served.
-    if (lpNumberOfBytesRead == nullptr || lpOverlapped != nullptr) return ERROR_INVALID_PARAMETER;
-    DWORD total = 0;
-    while (total < nNumberOfBytesToRead) {
-      const ssize_t got = read(object->fd, static_cast<char*>(lpBuffer) + total, nNumberOfBytesToRead - total);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) return errno == EBADF ? ERROR_ACCESS_DENIED : emulation::ErrorFromErrno(errno);
-      if (got == 0) break;
-      total += static_cast<DWORD>(got);
-    }
-    *lpNumberOfBytesRead = total;
-    return ERROR_SUCCESS;
-  });
-  return SUCCEEDED(status) ? TRUE : FALSE;
-}
-
-BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
-  const HRESULT status = Win32Call("DeleteFileA", emulation::QuotedText(lpFileName), [&]() -> DWORD {
-    if (lpFileName == nullptr) return ERROR_PATH_NOT_FOUND;
-    struct stat status {};
-    if (lstat(lpFileName, &status) != 0) return emulation::ErrorFromErrno(errno);
-    if (S_ISDIR(status.st_mode)) return ERROR_ACCESS_DENIED;
-    // A file that someone holds open without sharing stays.
-    const int fd = open(lpFileName, O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) {
-      const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-      close(fd);
-      if (held) return ERROR_SHARING_VIOLATION;
-    }
-    return unlink(lpFileName) == 0 ? ERROR_SUCCESS : emulation::ErrorFromErrno(errno);
   });
   return SUCCEEDED(status) ? TRUE : FALSE;
 }

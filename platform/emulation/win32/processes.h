@@ -9,7 +9,7 @@
 #include "platform/windows/sdk.h"
 #else
 
-#include "platform/emulation/win32/wintypes.h"
+#include "platform/emulation/runtime/wintypes.h"
 
 typedef DWORD* LPDWORD;
 typedef void* PVOID;

@@ -9,8 +9,8 @@
 
 #include <cstdarg>
 
+#include "platform/emulation/runtime/wintypes.h"
 #include "platform/emulation/win32/processes.h"
-#include "platform/emulation/win32/wintypes.h"
 
 #define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100
 #define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200

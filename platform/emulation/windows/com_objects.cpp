@@ -4,7 +4,6 @@
 #include "platform/emulation/com/emulated_strings.h"
 #include "platform/emulation/runtime/unicode.h"
 #include "platform/emulation/sdk.h"
-#include "platform/emulation/win32/process_control.h"
 
 namespace emulation {
 
@@ -20,9 +19,5 @@ IErrorInfo* NewErrorInfo(const std::optional<std::string>& source, const std::op
   creator->Release();
   return info;
 }
-
-// Files and processes are Wine's own on Windows: the emulation holds no
-// handle of its own that a reset could close.
-void CloseLeftHandles() {}
 
 }  // namespace emulation

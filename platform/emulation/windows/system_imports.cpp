@@ -16,6 +16,7 @@
 #include <type_traits>
 
 #include "platform/emulation/com/classes.h"
+#include "platform/emulation/com/guid_names.h"
 #include "platform/emulation/runtime/world.h"
 #include "platform/emulation/win32/account_lookup.h"
 #include "platform/emulation/win32/system_messages.h"

@@ -7,9 +7,9 @@
 #include <map>
 #include <set>
 
-#include "platform/emulation/directory/sid.h"
 #include "platform/emulation/runtime/ascii_case.h"
 #include "platform/emulation/runtime/organisation_reader.h"
+#include "platform/emulation/runtime/sid.h"
 
 namespace emulation {
 

@@ -1,4 +1,4 @@
-// The directory served from the organisation file.
+// The directory served from the organisation file's lists.
 #include <map>
 #include <memory>
 #include <set>
@@ -16,9 +16,9 @@ namespace {
 
 const char* const kUserClasses[] = {"top", "person", "organizationalPerson", "user"};
 
-class OrganisationDirectory final : public Directory {
+class ListDirectory final : public Directory {
  public:
-  explicit OrganisationDirectory(std::shared_ptr<const Organisation> organisation)
+  explicit ListDirectory(std::shared_ptr<const Organisation> organisation)
       : organisation_(std::move(organisation)), definition_(organisation_->directory) {
     // Every look-up by hash: a directory of thousands of users is asked
     // once per mailbox and must not be searched object by object.
@@ -234,7 +234,7 @@ const Directory& TheDirectory() {
       directory = NewLdapDirectory(current);
     else
 #endif
-      directory = std::make_unique<OrganisationDirectory>(current);
+      directory = std::make_unique<ListDirectory>(current);
     servedFrom = current;
   }
   return *directory;

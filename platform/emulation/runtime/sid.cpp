@@ -1,4 +1,4 @@
-#include "platform/emulation/directory/sid.h"
+#include "platform/emulation/runtime/sid.h"
 
 #include <charconv>
 #include <cstring>

@@ -12,7 +12,7 @@
 
 // The directory compares names as SameText does.
 #include "platform/emulation/runtime/ascii_case.h"
-#include "platform/emulation/win32/wintypes.h"
+#include "platform/emulation/runtime/wintypes.h"
 
 namespace emulation {
 

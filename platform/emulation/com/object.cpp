@@ -1,7 +1,8 @@
-#include "platform/emulation/runtime/object.h"
+#include "platform/emulation/com/object.h"
 
 #include <memory>
 
+#include "platform/emulation/com/guid_names.h"
 #include "platform/emulation/control.h"
 #include "platform/emulation/runtime/ledger.h"
 
@@ -123,5 +124,8 @@ void FreeAllObjects() {
   Objects().held.clear();
   Objects().released.clear();
 }
+
+// The end of a run frees every object of it.
+const RunReset kFreeObjectsAtTheEnd(FreeAllObjects);
 
 }  // namespace emulation
