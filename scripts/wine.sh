@@ -13,8 +13,14 @@ CALDROSE_WINDOWS_FILES=(caldrose.exe Verrick.exe caldrose_platform.dll mapi32.dl
 
 # A quiet, headless Wine: no Mono or Gecko prompts, no debugger on a crash
 # (a crash must show as an exit code), no window system.
+# The prefix's width follows the build's: a 32-bit build runs only where a
+# 32-bit Wine (wine32:i386) is installed and the kernel runs 32-bit code.
 caldrose_wine_environment() {
-  export WINEARCH=win64 WINEDEBUG=-all
+  local arch=win64
+  if [[ $(objdump -f "$CALDROSE_WINDOWS_BUILD/caldrose.exe" 2>/dev/null) == *pei-i386* ]]; then
+    arch=win32
+  fi
+  export WINEARCH=$arch WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
   unset DISPLAY WAYLAND_DISPLAY
 }
