@@ -515,8 +515,10 @@ Report ReadTranscript(std::string_view transcript) {
   bool recognisedAny = false;
   std::optional<BlockReader> block;
   bool sawBlock = false;
-  // A finding whose free text (a COM error's) the next lines may continue.
-  std::optional<size_t> continuedFinding;
+  // The finding whose free text (a COM error's) the next lines may
+  // continue; a plain index, which GCC's flow analysis follows.
+  constexpr size_t kNoFinding = static_cast<size_t>(-1);
+  size_t continuedFinding = kNoFinding;
   const auto finishBlock = [&] {
     if (block) report.mailboxes.push_back(block->Finish());
     block.reset();
@@ -532,7 +534,7 @@ Report ReadTranscript(std::string_view transcript) {
       block.emplace(line.substr(0, line.size() - kOpeningSuffix.size()), number);
       sawBlock = true;
       recognisedAny = true;
-      continuedFinding.reset();
+      continuedFinding = kNoFinding;
       continue;
     }
     // The empty line that opens each mailbox's block.
@@ -545,7 +547,7 @@ Report ReadTranscript(std::string_view transcript) {
       }
       finishBlock();
     }
-    if (line.empty() && !continuedFinding) {
+    if (line.empty() && continuedFinding == kNoFinding) {
       // An empty line alone is a picked row that was not tested.
       report.findings.push_back(
           Finding{Section::Mailboxes, SourceLine{number, {}},
@@ -556,7 +558,7 @@ Report ReadTranscript(std::string_view transcript) {
     if (!sawBlock) {
       if (line == kBanner[0] || line == kBanner[1]) {
         recognisedAny = true;
-        continuedFinding.reset();
+        continuedFinding = kNoFinding;
         continue;
       }
       if (line == kUsage[0]) {
@@ -564,27 +566,24 @@ Report ReadTranscript(std::string_view transcript) {
                                           "the command line was refused: the tool printed its usage text"});
         for (size_t u = 1; u < std::size(kUsage) && i + 1 < cleanUpStart && lines[i + 1] == kUsage[u]; ++u) ++i;
         recognisedAny = true;
-        continuedFinding.reset();
+        continuedFinding = kNoFinding;
         continue;
       }
       constexpr std::string_view kDefaultStore = "Opening Default Message Store ";
       if (line.starts_with(kDefaultStore) && !report.defaultStore) {
         report.defaultStore = std::string(line.substr(kDefaultStore.size()));
         recognisedAny = true;
-        continuedFinding.reset();
+        continuedFinding = kNoFinding;
         continue;
       }
       if (const std::optional<Placement> placed = PlaceBeforeMailboxes(line)) {
         report.findings.push_back(Finding{placed->section, SourceLine{number, std::string(line)}, {}});
-        if (placed->freeText)
-          continuedFinding = report.findings.size() - 1;
-        else
-          continuedFinding.reset();
+        continuedFinding = placed->freeText ? report.findings.size() - 1 : kNoFinding;
         recognisedAny = true;
         continue;
       }
-      if (continuedFinding) {
-        report.findings[*continuedFinding].line.text += "\n" + std::string(line);
+      if (continuedFinding != kNoFinding) {
+        report.findings[continuedFinding].line.text += "\n" + std::string(line);
         continue;
       }
     }
