@@ -23,7 +23,7 @@ const Json& Expectations() {
 }
 
 // The report as the table writes it: the findings as "section: line" (with
-// the note after the line, if any), each row as its cells.
+// the note after the line, if any), the rows as their cells.
 Json Actual(const report::Report& report) {
   Json findings = Json::array();
   for (const report::Finding& finding : report.findings) {
@@ -31,23 +31,27 @@ Json Actual(const report::Report& report) {
     if (!finding.note.empty()) text += " [" + finding.note + "]";
     findings.push_back(text);
   }
-  Json rows = Json::array();
-  for (const report::MailboxRow& row : report.mailboxes) {
-    Json cells = {row.displayName,      row.mailboxAccess.text, row.cdo.text,
-                  row.smtpAddress.text, row.sendAs.text,        row.webServices.text};
-    for (const report::SourceLine& line : row.unrecognised)
-      cells.push_back("unrecognised line " + std::to_string(line.number) + ": " + line.text);
-    rows.push_back(cells);
-  }
   Json unrecognised = Json::array();
   for (const report::SourceLine& line : report.unrecognised)
     unrecognised.push_back(std::to_string(line.number) + ": " + line.text);
-  Json actual = {{"findings", findings}, {"rows", rows}, {"exitCode", report::ExitCode(report, false)}};
+  Json actual = {{"findings", findings}, {"rows", RowsOf(report)}, {"exitCode", report::ExitCode(report, false)}};
   if (!unrecognised.empty()) actual["unrecognised"] = unrecognised;
   return actual;
 }
 
 }  // namespace
+
+std::vector<std::vector<std::string>> RowsOf(const report::Report& report) {
+  std::vector<std::vector<std::string>> rows;
+  for (const report::MailboxRow& row : report.mailboxes) {
+    std::vector<std::string> cells = {row.displayName,      row.mailboxAccess.text, row.cdo.text,
+                                      row.smtpAddress.text, row.sendAs.text,        row.webServices.text};
+    for (const report::SourceLine& line : row.unrecognised)
+      cells.push_back("unrecognised line " + std::to_string(line.number) + ": " + line.text);
+    rows.push_back(std::move(cells));
+  }
+  return rows;
+}
 
 bool HasReportExpectation(const std::string& key) { return Expectations().contains(key); }
 

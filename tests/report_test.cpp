@@ -12,6 +12,7 @@
 
 #include "report/formats.h"
 #include "report/transcript.h"
+#include "report_expectations.h"
 #include "tool_runner.h"
 
 namespace {
@@ -73,18 +74,6 @@ struct Case {
 };
 
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
-
-std::vector<Row> RowsOf(const report::Report& report) {
-  std::vector<Row> rows;
-  for (const report::MailboxRow& row : report.mailboxes) {
-    Row cells = {row.displayName,      row.mailboxAccess.text, row.cdo.text,
-                 row.smtpAddress.text, row.sendAs.text,        row.webServices.text};
-    for (const report::SourceLine& line : row.unrecognised)
-      cells.push_back("unrecognised line " + std::to_string(line.number) + ": " + line.text);
-    rows.push_back(cells);
-  }
-  return rows;
-}
 
 std::vector<std::string> FindingsOf(const report::Report& report) {
   std::vector<std::string> findings;
