@@ -384,6 +384,30 @@ TEST(ReportProgram, ReadsAFileOrStandardInputAndExitsByTheVerdicts) {
             RunCommand({CALDROSE_REPORT_BINARY}, "", failing).out);
 }
 
+class ReportProgramBuild : public OnEachBuild {};
+CALDROSE_ON_EACH_BUILD(ReportProgramBuild);
+
+// Each build reads a Windows transcript (CR LF, and a 0x1A byte that the C
+// runtime's text mode would take for the end) from standard input, and
+// writes what the reader gives, byte for byte, in each form.
+TEST_P(ReportProgramBuild, WritesWhatTheReaderGivesForAWindowsTranscript) {
+  const std::string transcript = WithCrLf(kStartup + Block("Ada") + Block("Sub\x1Astitute", ""));
+  const report::Report report = report::ReadTranscript(transcript);
+  std::vector<std::string> program = {CALDROSE_REPORT_BINARY};
+  if (GetParam() == Build::Windows) program = {"wine", "C:\\caldrose\\caldrose-report.exe"};
+  const std::pair<const char*, std::string> forms[] = {{"--csv", report::FormatCsv(report)},
+                                                       {"--json", report::FormatJson(report)},
+                                                       {"--lenient", report::FormatText(report)}};
+  for (const auto& [option, expected] : forms) {
+    std::vector<std::string> argv = program;
+    argv.push_back(option);
+    const ToolRun run = RunCommand(argv, "", transcript);
+    EXPECT_EQ(run.out, expected) << option;
+    EXPECT_EQ(run.err, "") << option;
+    EXPECT_EQ(run.exitCode, 1) << option;
+  }
+}
+
 // The README shows the report of the sample run: it must be what the
 // program gives for it.
 TEST(ReportProgram, GivesTheReadmesSampleReport) {
