@@ -55,9 +55,8 @@ std::vector<std::vector<std::string>> SplitCsv(std::string_view csv) {
 std::string Rows(const report::Report& report) {
   std::string rows;
   for (const report::MailboxRow& row : report.mailboxes)
-    rows += row.displayName + '\0' + row.mailboxAccess.text + '\0' + row.cdo.text + '\0' + row.smtpAddress.text +
-            '\0' + row.sendAs.text + '\0' + row.webServices.text + '\0' +
-            std::to_string(row.unrecognised.size()) + '\n';
+    rows += row.displayName + '\0' + row.mailboxAccess.text + '\0' + row.cdo.text + '\0' + row.smtpAddress.text + '\0' +
+            row.sendAs.text + '\0' + row.webServices.text + '\0' + std::to_string(row.unrecognised.size()) + '\n';
   return rows;
 }
 
