@@ -1,5 +1,6 @@
 #include "report/formats.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -40,19 +41,6 @@ std::string Hex2(unsigned value) {
   char text[8];
   snprintf(text, sizeof text, "%02x", value & 0xFF);
   return text;
-}
-
-// A cell of the text table: control bytes as \xNN, so that a cell stays on
-// its line and in its column.
-std::string TextCell(std::string_view text) {
-  std::string cell;
-  for (const char c : text) {
-    if (IsControl(static_cast<unsigned char>(c)))
-      cell += "\\x" + Hex2(static_cast<unsigned char>(c));
-    else
-      cell += c;
-  }
-  return cell;
 }
 
 // Columns a cell takes: characters when the cell is UTF-8, else bytes (a
@@ -101,7 +89,8 @@ std::string FindingText(const Finding& finding, const char* indent) {
     for (;;) {
       const size_t end = finding.line.text.find('\n', start);
       if (start != 0) text += std::string("\n") + indent;
-      text += TextCell(std::string_view(finding.line.text).substr(start, end == std::string::npos ? end : end - start));
+      text += ShowControlBytes(
+          std::string_view(finding.line.text).substr(start, end == std::string::npos ? end : end - start));
       if (end == std::string::npos) break;
       start = end + 1;
     }
@@ -172,9 +161,20 @@ std::string JsonLines(const std::vector<SourceLine>& lines, const char* indent) 
 
 }  // namespace
 
+std::string ShowControlBytes(std::string_view text) {
+  std::string shown;
+  for (const char c : text) {
+    if (IsControl(static_cast<unsigned char>(c)))
+      shown += "\\x" + Hex2(static_cast<unsigned char>(c));
+    else
+      shown += c;
+  }
+  return shown;
+}
+
 std::string FormatText(const Report& report) {
   std::string out = Summary(report);
-  if (report.defaultStore) out += "Default message store: " + TextCell(*report.defaultStore) + "\n";
+  if (report.defaultStore) out += "Default message store: " + ShowControlBytes(*report.defaultStore) + "\n";
 
   if (!report.findings.empty()) {
     out += "\nFindings:\n";
@@ -188,8 +188,8 @@ std::string FormatText(const Report& report) {
     std::vector<std::vector<std::string>> table;
     table.emplace_back(kColumns.begin(), kColumns.end());
     for (const MailboxRow& row : report.mailboxes) {
-      std::vector<std::string> cells = {TextCell(row.displayName)};
-      for (const Verdict* verdict : Verdicts(row)) cells.push_back(TextCell(verdict->text));
+      std::vector<std::string> cells = {ShowControlBytes(row.displayName)};
+      for (const Verdict* verdict : Verdicts(row)) cells.push_back(ShowControlBytes(verdict->text));
       cells.push_back(row.unrecognised.empty() ? "" : LineNumbers(row.unrecognised));
       anyUnrecognised = anyUnrecognised || !row.unrecognised.empty();
       table.push_back(std::move(cells));
@@ -197,14 +197,18 @@ std::string FormatText(const Report& report) {
     // The column of unrecognised lines only when a row has one.
     table[0].push_back(anyUnrecognised ? "Unrecognised" : "");
     const size_t columns = anyUnrecognised ? table[0].size() : table[0].size() - 1;
+    // A column is as wide as its widest cell up to a bound; a longer cell
+    // pushes the rest of its own row only, so that one long name does not
+    // widen every row.
+    constexpr size_t kWidestColumn = 64;
     std::vector<size_t> widths(columns, 0);
     for (const auto& cells : table)
-      for (size_t c = 0; c < columns; ++c) widths[c] = std::max(widths[c], Width(cells[c]));
+      for (size_t c = 0; c < columns; ++c) widths[c] = std::min(std::max(widths[c], Width(cells[c])), kWidestColumn);
     const auto writeRow = [&](const std::vector<std::string>& cells) {
       std::string line;
       for (size_t c = 0; c < columns; ++c) {
         line += cells[c];
-        if (c + 1 < columns) line.append(widths[c] - Width(cells[c]) + 2, ' ');
+        if (c + 1 < columns) line.append(widths[c] - std::min(widths[c], Width(cells[c])) + 2, ' ');
       }
       while (!line.empty() && line.back() == ' ') line.pop_back();
       out += line + "\n";
@@ -220,11 +224,14 @@ std::string FormatText(const Report& report) {
   if (report.UnrecognisedCount() != 0) {
     out += "\nUnrecognised lines:\n";
     for (const SourceLine& line : report.unrecognised)
-      out += "  line " + std::to_string(line.number) + ": " + TextCell(line.text) + "\n";
-    for (const MailboxRow& row : report.mailboxes)
+      out += "  line " + std::to_string(line.number) + ": " + ShowControlBytes(line.text) + "\n";
+    // Under each row's name, which stands once: a name may be long.
+    for (const MailboxRow& row : report.mailboxes) {
+      if (row.unrecognised.empty()) continue;
+      out += "  " + ShowControlBytes(row.displayName) + ":\n";
       for (const SourceLine& line : row.unrecognised)
-        out += "  line " + std::to_string(line.number) + " (" + TextCell(row.displayName) +
-               "): " + TextCell(line.text) + "\n";
+        out += "    line " + std::to_string(line.number) + ": " + ShowControlBytes(line.text) + "\n";
+    }
   }
   return out;
 }
@@ -251,7 +258,7 @@ std::string FormatFindingsForCsv(const Report& report) {
     out += "line " + std::to_string(finding.line.number) + " (" + SectionName(finding.section) +
            "): " + FindingText(finding, "    ") + "\n";
   for (const SourceLine& line : report.unrecognised)
-    out += "line " + std::to_string(line.number) + " (unrecognised): " + TextCell(line.text) + "\n";
+    out += "line " + std::to_string(line.number) + " (unrecognised): " + ShowControlBytes(line.text) + "\n";
   return out;
 }
 

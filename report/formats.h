@@ -3,10 +3,14 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "report/transcript.h"
 
 namespace report {
+
+// text with each control byte as \xNN, so that it stays on one line.
+std::string ShowControlBytes(std::string_view text);
 
 // The default: a summary, the findings above the table, the table, and the
 // unrecognised lines below it. Control bytes show as \xNN.

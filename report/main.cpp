@@ -49,26 +49,17 @@ void ComplainOfUnrecognisedLines(const report::Report& report, const std::string
                                  bool outsideBlocksListed) {
   constexpr size_t kShown = 10;
   size_t shown = 0;
-  const auto complain = [&](const report::SourceLine& line, const std::string& where) {
+  const auto complain = [&](const report::SourceLine& line, const report::MailboxRow* row) {
     if (shown++ >= kShown) return;
-    std::string text;
-    for (const char c : line.text) {
-      const unsigned char byte = static_cast<unsigned char>(c);
-      if (byte < 0x20 || byte == 0x7F) {
-        char escaped[8];
-        std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-        text += escaped;
-      } else {
-        text += c;
-      }
-    }
-    Complain(source + ": line " + std::to_string(line.number) + ": no line the tool prints" + where + ": " + text);
+    std::string text = source + ": line " + std::to_string(line.number) + ": no line the tool prints ";
+    text += row == nullptr ? "here" : "at this point of the block of \"" + row->displayName + "\"";
+    text += ": " + line.text;
+    Complain(report::ShowControlBytes(text));
   };
   if (!outsideBlocksListed)
-    for (const report::SourceLine& line : report.unrecognised) complain(line, " here");
+    for (const report::SourceLine& line : report.unrecognised) complain(line, nullptr);
   for (const report::MailboxRow& row : report.mailboxes)
-    for (const report::SourceLine& line : row.unrecognised)
-      complain(line, " at this point of the block of \"" + row.displayName + "\"");
+    for (const report::SourceLine& line : row.unrecognised) complain(line, &row);
   if (shown > kShown) Complain(source + ": " + std::to_string(shown - kShown) + " more such lines");
   if (report.UnrecognisedCount() != 0 && !lenient) Complain("--lenient lists such lines without failing");
 }

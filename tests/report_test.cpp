@@ -282,7 +282,8 @@ TEST(ReportForms, TheTextTableAlignsItsColumnsAndShowsControlBytes) {
             "missing: no line                             line 49\n"
             "\n"
             "Unrecognised lines:\n"
-            "  line 49 (x): x: What is this\n");
+            "  x:\n"
+            "    line 49: x: What is this\n");
 }
 
 TEST(ReportForms, CsvQuotesAsRfc4180Says) {
