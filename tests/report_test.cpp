@@ -339,6 +339,20 @@ TEST(ReportScale, TenThousandMailboxesAreReadInUnderASecond) {
 #endif
 }
 
+// A long name stands once in the text, however many rows and lines there
+// are: the text grows with the transcript, not with their product.
+TEST(ReportScale, ALongNameDoesNotMultiplyTheText) {
+  const std::string longName(100000, 'N');
+  std::string outOfPlace;
+  for (int i = 0; i < 1000; ++i) outOfPlace += "out of place\n";
+  std::string transcript = kStartup + "\n" + Opening(longName) + outOfPlace;
+  for (int i = 0; i < 1000; ++i) transcript += Block("M" + std::to_string(i));
+  const report::Report report = report::ReadTranscript(transcript);
+  ASSERT_EQ(report.mailboxes.size(), 1001u);
+  EXPECT_EQ(report.mailboxes[0].unrecognised.size(), 1000u);
+  EXPECT_LT(report::FormatText(report).size(), 2 * transcript.size());
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   std::stringstream text;
