@@ -245,7 +245,8 @@ std::string NameOf(const testing::TestParamInfo<Case>& info) { return info.param
 INSTANTIATE_TEST_SUITE_P(Transcripts, ReportOf, testing::ValuesIn(Cases()), NameOf);
 
 TEST(ReportOfForeignInput, IsRefusedWithTheLineAndWhy) {
-  for (const std::string& input : {std::string(), std::string("hello\nworld\n"), std::string("\0\xff\n", 3)}) {
+  for (const std::string& input :
+       {std::string(), std::string("hello\n\nworld\n"), std::string("\n\n"), std::string("\0\xff\n", 3)}) {
     const report::Report report = report::ReadTranscript(input);
     ASSERT_TRUE(report.unreadable.has_value()) << input;
     EXPECT_TRUE(report.unreadable->starts_with("line 1: ")) << *report.unreadable;
