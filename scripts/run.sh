@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the Linux build of the tool on the built-in organisation, building it
-# first when needed. Arguments go to the tool; build output goes to stderr so
-# that standard output is the tool's alone.
+# (and the report program, build/linux/caldrose-report) first when needed.
+# Arguments go to the tool; build output goes to stderr so that standard
+# output is the tool's alone.
 set -euo pipefail
 
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
@@ -12,6 +13,7 @@ caldrose_install_missing "${CALDROSE_LINUX_PACKAGES[@]}"
   if [[ ! -f build/linux/CMakeCache.txt ]]; then
     cmake --preset linux >&2
   fi
-  cmake --build --preset linux --target caldrose >&2
+  # The report program too, for a run piped into it.
+  cmake --build --preset linux --target caldrose caldrose-report >&2
 )
 exec "$CALDROSE_ROOT/build/linux/caldrose" "$@"

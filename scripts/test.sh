@@ -105,7 +105,7 @@ fi
 stage "Benchmark smoke run" bash scripts/measure-scale.sh --smoke || true
 if stage "Fuzz targets build (linux-fuzz)" fuzz_build; then
   for target in organisation_fuzz console_format_fuzz server_name_fuzz smtp_address_fuzz ldap_filter_fuzz \
-    command_line_fuzz; do
+    command_line_fuzz report_fuzz; do
     stage "Fuzzing $target (${fuzz_seconds}s)" fuzz_run "$target" || true
   done
 else

@@ -9,7 +9,7 @@
 CALDROSE_WINDOWS_BUILD=${CALDROSE_WINDOWS_BUILD:-$CALDROSE_ROOT/build/windows-x64}
 # What the prefix holds of the build, in C:\caldrose (the registration
 # names caldrose_platform.dll there).
-CALDROSE_WINDOWS_FILES=(caldrose.exe Verrick.exe caldrose_platform.dll mapi32.dll activeds.dll)
+CALDROSE_WINDOWS_FILES=(caldrose.exe Verrick.exe caldrose_platform.dll mapi32.dll activeds.dll caldrose-report.exe)
 
 # A quiet, headless Wine: no Mono or Gecko prompts, no debugger on a crash
 # (a crash must show as an exit code), no window system.

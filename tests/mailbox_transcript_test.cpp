@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "report_expectations.h"
 #include "tool_runner.h"
 
 namespace {
@@ -282,6 +283,7 @@ void CheckBlock(Build build, const Case& c) {
   EXPECT_EQ(run.out, std::string(kBanner) + c.expected);
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.exitCode, 0);
+  if (build == Build::Linux) ExpectReport("MailboxBlock/" + std::string(c.name), run.out);
 }
 
 class MailboxBlock : public testing::TestWithParam<Case> {};
@@ -309,6 +311,7 @@ TEST(MailboxBlockCdo, ALongMailboxDnIsCutForCdo) {
   EXPECT_NE(run.out.find("\t" + longDn + "\n"), std::string::npos);
   EXPECT_NE(run.out.find("Alice Archer: CDO Mailbox DN: " + longDn.substr(0, 1023) + "\n"), std::string::npos);
   EXPECT_EQ(run.err, "");
+  ExpectReport("MailboxBlock/ALongMailboxDnIsCutForCdo", run.out);
 }
 
 }  // namespace

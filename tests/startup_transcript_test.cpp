@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "in_process.h"
+#include "report_expectations.h"
 #include "tool_runner.h"
 
 namespace {
@@ -56,6 +57,7 @@ TEST_P(Usage, TwoOrMoreArgumentsPrintTheUsageAndExitWithOne) {
     EXPECT_EQ(run.out, std::string(kBanner) + kUsage);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.exitCode, 1);
+    if (GetParam() == Build::Linux) ExpectReport("Usage/" + args.back(), run.out);
   }
 }
 
@@ -64,6 +66,7 @@ TEST_P(Startup, SucceedsOnTheBuiltInOrganisation) {
   EXPECT_EQ(run.out, std::string(kBanner) + "Opening Default Message Store Mailbox - Ada Quill\n");
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.exitCode, 0);
+  if (GetParam() == Build::Linux) ExpectReport("Startup/SucceedsOnTheBuiltInOrganisation", run.out);
 }
 
 TEST_P(Startup, SucceedsWithOrWithoutADomainController) {
@@ -72,6 +75,7 @@ TEST_P(Startup, SucceedsWithOrWithoutADomainController) {
     EXPECT_EQ(run.out, std::string(kBanner) + kOpened);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.exitCode, 0);
+    if (GetParam() == Build::Linux) ExpectReport("Startup/SucceedsWithOrWithoutADomainController", run.out);
   }
 }
 
@@ -120,6 +124,7 @@ TEST_P(Startup, TheOperatorLookupPrintsWhatItCouldNotFind) {
     EXPECT_EQ(run.out, std::string(kBanner) + kOpened + c.expected) << c.what;
     EXPECT_EQ(run.err, "") << c.what;
     EXPECT_EQ(run.exitCode, 0) << c.what;
+    if (GetParam() == Build::Linux) ExpectReport(std::string("OperatorLookup/") + c.what, run.out);
   }
 }
 
@@ -134,6 +139,7 @@ TEST_P(Startup, TheProfileDialogTakesANameOrANumber) {
     const ToolRun run = RunOn(GetParam(), organisation, answer);
     EXPECT_EQ(run.out, std::string(kBanner) + "Opening Default Message Store Mailbox - Second\n") << answer;
     EXPECT_EQ(run.exitCode, 0);
+    if (GetParam() == Build::Linux) ExpectReport("Startup/TheProfileDialogTakesANameOrANumber", run.out);
   }
 }
 
@@ -162,6 +168,10 @@ TEST_P(Startup, StoreRowsAreWalkedForTheFirstDefault) {
     const ToolRun run = RunOn(GetParam(), organisation);
     EXPECT_EQ(run.out, std::string(kBanner) + c.expected) << c.stores.dump();
     EXPECT_EQ(run.err, "");
+    if (GetParam() == Build::Linux) {
+      const std::string opened = c.expected;
+      ExpectReport("StoreRows/" + opened.substr(0, opened.size() - 1), run.out);
+    }
   }
 }
 
@@ -185,6 +195,7 @@ TEST(BrokenOrganisation, IsReportedOnStandardErrorAndFailsMapiInitialize) {
     EXPECT_NE(run.err.find("organisation file '" + file.path() + "'"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find(c.problem), std::string::npos) << run.err;
     EXPECT_EQ(run.exitCode, 0);
+    ExpectReport("BrokenOrganisation/IsReportedOnStandardErrorAndFailsMapiInitialize", run.out);
   }
 }
 
@@ -194,6 +205,7 @@ TEST(BrokenOrganisation, AMissingFileIsNamed) {
   EXPECT_EQ(run.err,
             "emulated platform: organisation file '/nonexistent/organisation.json': cannot be read: "
             "No such file or directory\n");
+  ExpectReport("BrokenOrganisation/AMissingFileIsNamed", run.out);
 }
 
 }  // namespace

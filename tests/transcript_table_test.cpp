@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "report_expectations.h"
 #include "tool_runner.h"
 
 namespace {
@@ -83,6 +84,7 @@ TEST_P(Transcript, PrintsItsOutputAndCleansUp) {
   EXPECT_EQ(run.out, std::string(kBanner) + c.expected);
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.exitCode, c.exitCode);
+  ExpectReport("Table/" + c.name, run.out);
 }
 
 TEST_P(WineTranscript, PrintsTheSameOutputAndCleansUp) {

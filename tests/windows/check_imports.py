@@ -7,7 +7,8 @@ ordinals is exported, under the platform's name for it, by the emulated
 mapi32.dll and activeds.dll beside them.
 
 Usage: check_imports.py BUILD_DIR [PROGRAM ...]
-The programs default to caldrose.exe and Verrick.exe. Exits 1 with a line
+The programs default to caldrose.exe, Verrick.exe and caldrose-report.exe.
+Exits 1 with a line
 for every difference found."""
 
 import re
@@ -108,7 +109,7 @@ def main():
         print(__doc__, file=sys.stderr)
         return 2
     build = Path(sys.argv[1])
-    programs = sys.argv[2:] or ["caldrose.exe", "Verrick.exe"]
+    programs = sys.argv[2:] or ["caldrose.exe", "Verrick.exe", "caldrose-report.exe"]
     problems = []
 
     for program in programs:
