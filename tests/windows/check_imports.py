@@ -8,8 +8,7 @@ mapi32.dll and activeds.dll beside them.
 
 Usage: check_imports.py BUILD_DIR [PROGRAM ...]
 The programs default to caldrose.exe, Verrick.exe and caldrose-report.exe.
-Exits 1 with a line
-for every difference found."""
+Exits 1 with a line for every difference found."""
 
 import re
 import shutil
