@@ -141,7 +141,8 @@ TEST(VerrickSettings, VerricksViewPassesOverWhatItDoesNotNeed) {
 
 // What the view finds is what a full read finds, however the file spells
 // the address: any letter case, escape sequences, entries that are not
-// objects beside those that are, and the address elsewhere in the file.
+// objects beside those that are, the address elsewhere in the file, and a
+// byte-order mark.
 TEST(VerrickSettings, VerricksViewFindsWhatAFullReadFinds) {
   const std::string directory =
       R"("directory": {"namingContext": "DC=t", "users": [{"name": "u", "dn": "CN=u,DC=t",
@@ -157,9 +158,9 @@ TEST(VerrickSettings, VerricksViewFindsWhatAFullReadFinds) {
   const std::string withObjectsOnly = "{" + addressBook + ", " + directory + ", " + verrick + "}";
   std::string withAString = withObjectsOnly;
   withAString.insert(withAString.find("{\"key\": \"eve\""), "\"a string among entries\", ");
-  for (const std::string& text : {withObjectsOnly, withAString}) {
+  for (const std::string& text : {withObjectsOnly, withAString, "\xEF\xBB\xBF" + withObjectsOnly}) {
     const emulation::Organisation full = [&] {
-      if (text == withObjectsOnly) return emulation::ParseOrganisation(text);
+      if (text != withAString) return emulation::ParseOrganisation(text);
       std::string readable = text;  // the full read refuses the string entry
       readable.erase(readable.find("\"a string among entries\", "), 26);
       return emulation::ParseOrganisation(readable);

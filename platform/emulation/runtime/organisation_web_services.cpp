@@ -133,7 +133,8 @@ class Walk {
 
 Organisation ReadView(std::string_view text, std::string_view smtpAddress) {
   const Walk walk(text);
-  const size_t root = walk.Space(0);
+  // A byte-order mark may open the text, as the full reading allows.
+  const size_t root = walk.Space(text.starts_with("\xEF\xBB\xBF") ? 3 : 0);
   if (walk.At(root) != '{') throw Unfollowable();
   Organisation organisation;
   std::set<std::string> keys;
