@@ -82,10 +82,19 @@ class Walk {
     std::vector<size_t> bounds;
     const size_t end = JsonContainerEnd(text_, at, kDeepestNesting - depth, bounds);
     if (end == kNoPosition) throw Unfollowable();
+    // The next escape and the next occurrence are looked for again only
+    // once they are passed, so that no part of the array is searched twice.
+    size_t escapeAt = 0, foundAt = 0;
+    bool searched = false;
     const auto nextCandidate = [&](size_t from) {
-      const void* escape = memchr(text_.data() + from, '\\', end - from);
-      const size_t escapeAt = escape == nullptr ? kNoPosition : static_cast<const char*>(escape) - text_.data();
-      return std::min(escapeAt, FindIgnoringCase(text_, from, end, needle));
+      if (!searched || (escapeAt != kNoPosition && escapeAt < from)) {
+        const void* escape = memchr(text_.data() + from, '\\', end - from);
+        escapeAt =
+            escape == nullptr ? kNoPosition : static_cast<size_t>(static_cast<const char*>(escape) - text_.data());
+      }
+      if (!searched || (foundAt != kNoPosition && foundAt < from)) foundAt = FindIgnoringCase(text_, from, end, needle);
+      searched = true;
+      return std::min(escapeAt, foundAt);
     };
     if (!AreElements(at, end, bounds)) {
       // Not every element is an array or an object: they are found one by one.
