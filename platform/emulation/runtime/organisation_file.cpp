@@ -30,7 +30,13 @@ OrganisationFile::OrganisationFile(const std::string& path) : name_("organisatio
     return OrganisationError(name_ + ": cannot be read: " + strerror(error));
   };
   const int fd = open(path.c_str(), kReadFlags);
-  if (fd < 0) throw cannotBeRead(errno);
+  if (fd < 0) {
+    // Windows refuses to open a directory at all: it is named as such there
+    // too.
+    const int error = errno;
+    struct stat status {};
+    throw cannotBeRead(stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode) ? EISDIR : error);
+  }
   struct stat status {};
   if (fstat(fd, &status) != 0) {
     const int error = errno;
