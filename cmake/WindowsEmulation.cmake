@@ -28,6 +28,9 @@ file(CREATE_LINK "${CALDROSE_NLOHMANN_INCLUDE}/nlohmann" "${caldrose_json_includ
 # its JSON code is the slowest of the build to compile.
 set(caldrose_reader_sources
     "${CMAKE_SOURCE_DIR}/platform/emulation/runtime/organisation.cpp"
+    "${CMAKE_SOURCE_DIR}/platform/emulation/runtime/organisation_file.cpp"
+    "${CMAKE_SOURCE_DIR}/platform/emulation/runtime/organisation_web_services.cpp"
+    "${CMAKE_SOURCE_DIR}/platform/emulation/runtime/json_skimmer.cpp"
     "${CMAKE_SOURCE_DIR}/platform/emulation/runtime/directory_section.cpp"
     "${CMAKE_SOURCE_DIR}/platform/emulation/runtime/verrick_settings.cpp"
     "${CMAKE_SOURCE_DIR}/platform/emulation/runtime/fault_points.cpp"

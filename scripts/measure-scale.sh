@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Measures the tool at scale (docs/scale.md): builds the benchmarks (Release,
-# g++, build/bench), runs the hot paths under Google Benchmark, then whole
-# runs in-process on generated organisations.
+# Measures the tool at scale (docs/scale.md): whole runs with Verrick, as a
+# user runs them, in the build that scripts/run.sh runs (the linux-run
+# preset, build/linux-run); then the tool alone: the hot paths under Google
+# Benchmark and whole runs in-process without Verrick, in a Release build
+# with the benchmarks (g++, build/bench).
 #
 #   bash scripts/measure-scale.sh            the figures of docs/scale.md
-#   bash scripts/measure-scale.sh --smoke    a short run that CI keeps alive
+#   bash scripts/measure-scale.sh --quick    the same at small sizes, which CI keeps alive
 #   bash scripts/measure-scale.sh --instructions
-#                                            instructions per mailbox (callgrind)
+#                                            instructions per mailbox of the tool alone (callgrind)
 set -euo pipefail
 
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
@@ -14,8 +16,11 @@ cd "$CALDROSE_ROOT"
 caldrose_install_missing "${CALDROSE_LINUX_PACKAGES[@]}" "${CALDROSE_BENCH_PACKAGES[@]}"
 
 smoke=false
-[[ ${1:-} == --smoke ]] && smoke=true
+# --smoke: the quick run's former name.
+[[ ${1:-} == --quick || ${1:-} == --smoke ]] && smoke=true
 
+cmake --preset linux-run >/dev/null
+cmake --build --preset linux-run
 cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ \
   -DCALDROSE_BENCHMARKS=ON -DCALDROSE_WARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build build/bench
@@ -35,14 +40,22 @@ if [[ ${1:-} == --instructions ]]; then
   exit 0
 fi
 
-echo "==> Hot paths"
+echo "==> Whole runs with Verrick (build/linux-run)"
+if $smoke; then
+  CALDROSE_VERRICK_RUNS=20 python3 scripts/measure_whole_runs.py build/linux-run 50 200
+else
+  uptime
+  python3 scripts/measure_whole_runs.py build/linux-run 1000 4000 10000
+fi
+
+echo "==> The tool alone: hot paths"
 if $smoke; then
   build/bench/caldrose_bench --benchmark_min_time=0.01 --benchmark_filter='Indexed|EachName|/1000$'
 else
   build/bench/caldrose_bench --benchmark_min_time=0.5
 fi
 
-echo "==> Whole runs"
+echo "==> The tool alone: whole runs in-process"
 if $smoke; then
   generate 20
   build/bench/caldrose_whole_run "$work/20.json" 20
@@ -69,11 +82,6 @@ for mailboxes in 1000 10000; do
       printf "heap from the middle mailbox to the last: %+.1f MiB (%.0f bytes per mailbox)\n",
         (last - middle) / 1024, (last - middle) * 1024 / (n - int((n + 1) / 2))
     }'
-done
-# Verrick's processes: 100 mailboxes of each size.
-for mailboxes in 1000 10000; do
-  generate "$mailboxes"
-  build/bench/caldrose_whole_run "$work/$mailboxes.json" 100
 done
 # Instructions, which do not depend on what else the machine is doing:
 # bash scripts/measure-scale.sh --instructions counts them under callgrind

@@ -3,6 +3,8 @@
 // one line, MAPIInitialize fails, and the tool ends as it does on Windows
 // when MAPI cannot start, with nothing left held.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -14,6 +16,9 @@ struct BrokenFile {
   const char* what;
   const char* content;
   const char* problem;  // the field and the problem, as the message names them
+  // Instead of a file with the content: a file that cannot be read, or
+  // this path.
+  enum { Content, Unreadable, Directory } kind = Content;
 };
 
 // A small valid world that each broken file differs from in one place.
@@ -23,6 +28,14 @@ struct BrokenFile {
 
 const BrokenFile kBrokenFiles[] = {
     {"syntax error", "{\n  \"profiles\": [" PROFILE ",]\n}", "not valid JSON: "},
+    {"empty file", "", "is empty"},
+    {"a directory", "", "cannot be read: Is a directory", BrokenFile::Directory},
+    {"a file without read permission", "{}", "cannot be read: Permission denied", BrokenFile::Unreadable},
+    {"nesting too deep",
+     R"({"profiles": [{"stores": [[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[)",
+     "profiles[0].stores[0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0]"
+     "[0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0]: nested deeper "
+     "than 64 levels"},
     {"not an object", "[]", "the organisation: expected an object"},
     {"wrong type", R"({"profiles": [{"name": "P", "identity": "a", "default": "yes"}], "addressBook": [)" ENTRY "]}",
      "profiles[0].default: expected true or false"},
@@ -82,12 +95,19 @@ const BrokenFile kBrokenFiles[] = {
 TEST(BrokenOrganisation, EachGivesOneClearLineAndEndsAsABrokenInstall) {
   for (const BrokenFile& broken : kBrokenFiles) {
     TemporaryFile file(broken.content);
-    const ToolRun run = RunTool({}, file.path(), "\n1\n");
+    std::string path = file.path();
+    if (broken.kind == BrokenFile::Directory) path = path.substr(0, path.rfind('/'));
+    if (broken.kind == BrokenFile::Unreadable) {
+      // Whoever may read any file reads this one too.
+      if (geteuid() == 0) continue;
+      chmod(path.c_str(), 0);
+    }
+    const ToolRun run = RunTool({}, path, "\n1\n");
     EXPECT_EQ(run.exitCode, 0) << broken.what;
     EXPECT_EQ(run.out, std::string(kBanner) + "MAPIInitialize() failed (8004011b)\n") << broken.what;
     // One line, naming the file, the field and the problem; a leak at exit
     // would add the ledger's report.
-    const std::string prefix = "emulated platform: organisation file '" + file.path() + "': " + broken.problem;
+    const std::string prefix = "emulated platform: organisation file '" + path + "': " + broken.problem;
     EXPECT_EQ(run.err.rfind(prefix, 0), 0u) << broken.what << ": " << run.err;
     EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << broken.what << ": " << run.err;
   }

@@ -3,7 +3,11 @@
 #include "platform/emulation/runtime/organisation.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -113,6 +117,90 @@ TEST(Organisation, TheDocumentedSampleIsTheBuiltInOne) {
   const std::string example = doc.substr(start + 7, end - start - 7);
   EXPECT_EQ(nlohmann::json::parse(example), nlohmann::json::parse(emulation::kSampleOrganisation));
   EXPECT_NO_THROW(emulation::ParseOrganisation(emulation::kSampleOrganisation));
+}
+
+// What reading one text costs, measured in a child process so that the
+// peak memory is the reading's own.
+struct ReadingCost {
+  std::string error;
+  double seconds = 0;
+  long peakGrowthKiB = 0;
+};
+
+template <typename Read>
+ReadingCost CostOf(const std::string& text, Read reader) {
+  int channel[2];
+  if (pipe(channel) != 0) throw std::runtime_error("pipe failed");
+  const pid_t child = fork();
+  if (child == 0) {
+    close(channel[0]);
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    const auto start = std::chrono::steady_clock::now();
+    std::string error = "(accepted)";
+    try {
+      reader(text);
+    } catch (const emulation::OrganisationError& caught) {
+      error = caught.what();
+    }
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    const std::string report =
+        std::to_string(elapsed.count()) + " " + std::to_string(after.ru_maxrss - before.ru_maxrss) + " " + error;
+    const ssize_t written = write(channel[1], report.data(), report.size());
+    _exit(written == static_cast<ssize_t>(report.size()) ? 0 : 1);
+  }
+  close(channel[1]);
+  std::string report;
+  char buffer[4096];
+  for (ssize_t got; (got = read(channel[0], buffer, sizeof buffer)) > 0;)
+    report.append(buffer, static_cast<size_t>(got));
+  close(channel[0]);
+  waitpid(child, nullptr, 0);
+  ReadingCost cost;
+  std::istringstream fields(report);
+  fields >> cost.seconds >> cost.peakGrowthKiB;
+  std::getline(fields >> std::ws, cost.error);
+  return cost;
+}
+
+// Neither reader, the tool's or Verrick's, pays more than the file's size
+// for any shape of file: deep nesting is refused at a fixed depth, and a
+// long string costs its length.
+TEST(Organisation, AnyShapeOfFileCostsAboutItsSize) {
+  constexpr size_t kSize = 1024 * 1024;
+  std::string deepObjects;
+  while (deepObjects.size() < kSize) deepObjects += "{\"a\": ";
+  std::string nested64 = "a";
+  for (int level = 2; level <= 64; ++level) nested64 += ".a";
+  struct Case {
+    const char* what;
+    std::string text;
+    std::string error;
+  };
+  const Case cases[] = {
+      {"nested arrays", std::string(kSize, '['), "[0]: nested deeper than 64 levels"},
+      {"nested objects", deepObjects, nested64 + ": nested deeper than 64 levels"},
+      {"one long string", "\"" + std::string(kSize - 2, 'x') + "\"", "the organisation: expected an object"},
+      {"one long key", "{\"" + std::string(kSize - 8, 'x') + "\": 1}", "unknown field"},
+  };
+  const auto full = [](const std::string& text) { emulation::ParseOrganisation(text); };
+  const auto verricks = [](const std::string& text) { emulation::ReadWebServicesView(text, "a@b"); };
+  for (const Case& c : cases)
+    for (const auto& [reader, cost] :
+         {std::pair{"full", CostOf(c.text, full)}, std::pair{"Verrick's", CostOf(c.text, verricks)}}) {
+      const std::string where = std::string(c.what) + ", " + reader + " read";
+      EXPECT_LT(cost.seconds, 1.0) << where;
+      EXPECT_LT(cost.peakGrowthKiB, 50 * 1024) << where;
+      if (c.error == "unknown field" && std::string(reader) == "Verrick's") {
+        EXPECT_EQ(cost.error, "(accepted)") << where << ": the view does not check unknown sections";
+        continue;
+      }
+      EXPECT_TRUE(cost.error.size() >= c.error.size() &&
+                  cost.error.compare(cost.error.size() - c.error.size(), c.error.size(), c.error) == 0)
+          << where << ": " << cost.error.substr(0, 200);
+    }
 }
 
 }  // namespace

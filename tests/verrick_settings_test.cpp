@@ -77,34 +77,112 @@ TEST(VerrickSettings, AreReadWithTheirDefaults) {
   EXPECT_EQ(emulation::ParseOrganisation("{}").waitScale, 1);
 }
 
-// Verrick reads only the address book, its own settings and the wait
-// scale: the other sections, however large or broken, are passed over,
-// while what it reads is still checked, a duplicate key included.
-TEST(VerrickSettings, TheWebServicesReadPassesOverTheOtherSections) {
-  const std::string sections = R"("addressBook": [{"key": "ann", "proxyAddresses": ["SMTP:ann@test.example"]}],
-      "verrick": {"mailboxes": [{"address": "ann@test.example", "operatorAccess": true}]}, "waitScale": 0.5)";
+std::string ViewErrorOf(const std::string& text, const std::string& address = "ann@test.example") {
+  try {
+    emulation::ReadWebServicesView(text, address);
+  } catch (const emulation::OrganisationError& error) {
+    return error.what();
+  }
+  return "(accepted)";
+}
+
+// Verrick reads only what it needs for its one mailbox: the other
+// sections, and the other entries of the address book and of its own
+// mailboxes, however large or broken, are passed over, while what it reads
+// is still checked, a duplicate key included.
+TEST(VerrickSettings, VerricksViewPassesOverWhatItDoesNotNeed) {
+  const std::string sections = R"("addressBook": [{"key": "bob", "stale": "broken"}, "not an entry",
+        {"key": "ann", "proxyAddresses": ["SMTP:ann@test.example"]}],
+      "verrick": {"servers": [{"name": "H", "endpoint": "https://h/ews"}],
+                  "mailboxes": [{"address": "bob@test.example", "hang": "broken"},
+                                {"address": "ann@test.example", "operatorAccess": true}]}, "waitScale": 0.5)";
   const std::string others =
-      R"("directory": {"users": [{"name": 1}], "nested": [[{"a": []}], {}]}, "servers": "none", "cdo": 7)";
+      R"("directory": {"users": [{"name": 1}], "nested": [[{"a": "]}"}], {}]}, "servers": "none", "cdo": 7)";
   for (const std::string& text : {"{" + others + ", " + sections + "}", "{" + sections + ", " + others + "}"}) {
-    const auto organisation = emulation::ParseOrganisation(text, emulation::Sections::WebServices);
+    const auto organisation = emulation::ReadWebServicesView(text, "ann@test.example");
     ASSERT_EQ(organisation.addressBook.size(), 1u) << text;
     EXPECT_EQ(organisation.addressBook[0].key, "ann");
-    ASSERT_NE(organisation.verrick.FindMailbox("ann@test.example"), nullptr);
-    EXPECT_TRUE(organisation.verrick.FindMailbox("ann@test.example")->operatorAccess);
+    ASSERT_EQ(organisation.verrick.mailboxes.size(), 1u);
+    EXPECT_TRUE(organisation.verrick.mailboxes[0].operatorAccess);
+    EXPECT_NE(organisation.verrick.FindServer("h"), nullptr);
     EXPECT_EQ(organisation.waitScale, 0.5);
     EXPECT_NE(ErrorOf(text), "(accepted)") << "a full read refuses the broken sections";
+    EXPECT_EQ(ViewErrorOf(text, "bob@test.example"), "verrick.mailboxes[0].hang: expected an object");
   }
-  const auto errorOfWebServicesRead = [](const std::string& text) -> std::string {
-    try {
-      emulation::ParseOrganisation(text, emulation::Sections::WebServices);
-    } catch (const emulation::OrganisationError& error) {
-      return error.what();
-    }
-    return "(accepted)";
+  struct Case {
+    const char* text;
+    const char* error;
   };
-  EXPECT_EQ(errorOfWebServicesRead(R"({"directory": {}, "waitScale": 2})"),
-            "waitScale: expected a number above 0 and at most 1");
-  EXPECT_EQ(errorOfWebServicesRead(R"({"directory": {}, "directory": 1})"), "directory: given more than once");
+  const Case cases[] = {
+      {R"({"directory": {}, "waitScale": 2})", "waitScale: expected a number above 0 and at most 1"},
+      {R"({"directory": {}, "directory": 1})", "directory: given more than once"},
+      {R"({"verrick": {"servers": [], "servers": []}})", "verrick.servers: given more than once"},
+      {R"({"verrick": {"severs": []}})", "verrick.severs: unknown field"},
+      {R"({"verrick": []})", "verrick: expected an object"},
+      {R"({"addressBook": {}})", "addressBook: expected an array"},
+      {R"({"addressBook": [{"key": "x"}, {"key": "ann", "proxyAddresses": ["smtp:ANN@test.example"], "key": "a"}]})",
+       "addressBook[1].key: given more than once"},
+      {R"({"verrick": {"mailboxes": [{"address": "ann@test.example", "report": "partial"}]}})",
+       "verrick.mailboxes[0].report: expected one of \"written\", \"empty\", \"none\""},
+      // Broken text where the view walks, or where it only passes over.
+      {R"({"addressBook": [)", "not valid JSON: "},
+      {R"({"directory": {"users": [}, "waitScale": 1})", "not valid JSON: "},
+      {R"({"directory": "open string})", "not valid JSON: "},
+      {R"({"waitScale": 1} trailing)", "not valid JSON: "},
+      {R"({"waitScale" 1})", "not valid JSON: "},
+      {"", "not valid JSON: "},
+      {"[]", "the organisation: expected an object"},
+  };
+  for (const Case& c : cases) {
+    const std::string error = ViewErrorOf(c.text);
+    EXPECT_EQ(error.substr(0, std::string(c.error).size()), c.error) << c.text << ": " << error;
+  }
+}
+
+// What the view finds is what a full read finds, however the file spells
+// the address: any letter case, escape sequences, entries that are not
+// objects beside those that are, the address elsewhere in the file, and a
+// byte-order mark.
+TEST(VerrickSettings, VerricksViewFindsWhatAFullReadFinds) {
+  const std::string directory =
+      R"("directory": {"namingContext": "DC=t", "users": [{"name": "u", "dn": "CN=u,DC=t",
+        "proxyAddresses": ["SMTP:cyd@test.example"], "sid": "S-1-5-21-1-2-3-1001"}]})";
+  const std::string addressBook = R"("addressBook": [
+        {"key": "ann", "displayName": "Ann \"A\" Lee", "proxyAddresses": ["X400:c=US", "smtp:Ann@Test.Example"]},
+        {"key": "bob", "proxyAddresses": ["SMTP:b\u006Fb@test.example"]},
+        {"key": "second-ann", "proxyAddresses": ["SMTP:ann@test.example"]},
+        {"key": "dee", "displayName": "dee@test.example", "proxyAddresses": ["SMTP:dee@test.example.org"]},
+        {"key": "eve", "proxyAddresses": ["SMTP:eve@test.example"]}])";
+  const std::string verrick = R"("verrick": {"mailboxes": [{"address": "BOB@test.example", "operatorAccess": true},
+        {"address": "ann@test.example"}, {"address": "eve@test.exampl\u0065", "reportSize": 10}]})";
+  const std::string withObjectsOnly = "{" + addressBook + ", " + directory + ", " + verrick + "}";
+  std::string withAString = withObjectsOnly;
+  withAString.insert(withAString.find("{\"key\": \"eve\""), "\"a string among entries\", ");
+  for (const std::string& text : {withObjectsOnly, withAString, "\xEF\xBB\xBF" + withObjectsOnly}) {
+    const emulation::Organisation full = [&] {
+      if (text != withAString) return emulation::ParseOrganisation(text);
+      std::string readable = text;  // the full read refuses the string entry
+      readable.erase(readable.find("\"a string among entries\", "), 26);
+      return emulation::ParseOrganisation(readable);
+    }();
+    for (const char* address : {"ann@test.example", "BOB@TEST.EXAMPLE", "cyd@test.example", "dee@test.example",
+                                "eve@test.example", "test.example"}) {
+      const emulation::Organisation view = emulation::ReadWebServicesView(text, address);
+      const emulation::AddressEntry* expected = nullptr;
+      for (const emulation::AddressEntry& entry : full.addressBook)
+        if (expected == nullptr && emulation::HasSmtpProxyAddress(entry, address)) expected = &entry;
+      ASSERT_EQ(view.addressBook.size(), expected == nullptr ? 0u : 1u) << address;
+      if (expected != nullptr) {
+        EXPECT_EQ(view.addressBook[0].key, expected->key) << address;
+      }
+      const emulation::VerrickMailbox* settings = full.verrick.FindMailbox(address);
+      ASSERT_EQ(view.verrick.mailboxes.size(), settings == nullptr ? 0u : 1u) << address;
+      if (settings != nullptr) {
+        EXPECT_EQ(view.verrick.mailboxes[0].address, settings->address) << address;
+        EXPECT_EQ(view.verrick.mailboxes[0].reportSize, settings->reportSize) << address;
+      }
+    }
+  }
 }
 
 }  // namespace

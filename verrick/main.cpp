@@ -20,8 +20,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "platform/emulation/runtime/organisation.h"
@@ -33,14 +31,14 @@ using emulation::VerrickHang;
 using emulation::VerrickMailbox;
 using emulation::VerrickReport;
 
-std::string ReadOrganisationText() {
+// Only what the check of this one mailbox needs is read, so that a process
+// costs about the same whatever the size of the organisation.
+emulation::Organisation ReadOrganisation(const std::string& smtpAddress) {
   const char* path = getenv("CALDROSE_ORGANISATION");
-  if (path == nullptr || *path == '\0') return emulation::kSampleOrganisation;
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw emulation::OrganisationError(std::string("organisation file '") + path + "' cannot be read");
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
+  if (path == nullptr || *path == '\0')
+    return emulation::ReadWebServicesView(emulation::kSampleOrganisation, smtpAddress);
+  const emulation::OrganisationFile file(path);
+  return emulation::ReadWebServicesView(file.text(), smtpAddress);
 }
 
 #ifdef _WIN32
@@ -144,7 +142,7 @@ int main(int argc, char** argv) {
   std::string report;
   VerrickMailbox plan;  // how Verrick behaves for this mailbox; by default it just reports
   try {
-    const emulation::Organisation organisation = emulation::ParseOrganisation(ReadOrganisationText(), emulation::Sections::WebServices);
+    const emulation::Organisation organisation = ReadOrganisation(smtpAddress);
     report = verrick::CheckWebServices(organisation, smtpAddress, displayName);
     if (const VerrickMailbox* planned = organisation.verrick.FindMailbox(smtpAddress)) plan = *planned;
   } catch (const emulation::OrganisationError& error) {

@@ -21,12 +21,8 @@ std::string Heading(const std::string& smtpAddress, const std::string& displayNa
 // addresses (the prefix and the address in any letter case).
 const emulation::AddressEntry* FindMailbox(const emulation::Organisation& organisation,
                                            const std::string& smtpAddress) {
-  for (const emulation::AddressEntry& entry : organisation.addressBook) {
-    if (!entry.proxyAddresses) continue;
-    for (const std::string_view proxy : *entry.proxyAddresses)
-      if (proxy.size() > 5 && SameText(proxy.substr(0, 5), "smtp:") && SameText(proxy.substr(5), smtpAddress))
-        return &entry;
-  }
+  for (const emulation::AddressEntry& entry : organisation.addressBook)
+    if (emulation::HasSmtpProxyAddress(entry, smtpAddress)) return &entry;
   return nullptr;
 }
 

@@ -4,8 +4,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "platform/emulation/control.h"
 #include "platform/emulation/mapi/dialogs.h"
@@ -30,17 +28,13 @@ struct Source {
 
 // The organisation to serve: a test's text, the file the environment
 // names, or the built-in sample. Throws OrganisationError when a file
-// cannot be read.
+// cannot be read, is a directory or is empty.
 Source ReadSource() {
   if (!overrideText.empty()) return {overrideName, overrideText};
   const char* path = getenv(kOrganisationVariable);
   if (path == nullptr || *path == '\0') return {"built-in sample organisation", kSampleOrganisation};
-  std::ifstream file(path, std::ios::binary);
-  const std::string name = std::string("organisation file '") + path + "'";
-  if (!file) throw OrganisationError(name + ": cannot be read: " + strerror(errno));
-  std::ostringstream text;
-  text << file.rdbuf();
-  return {name, text.str()};
+  const OrganisationFile file(path);
+  return {file.name(), std::string(file.text())};
 }
 
 void ReportLedgerAtExit() {

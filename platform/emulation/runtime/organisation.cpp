@@ -71,6 +71,14 @@ const ServerDefinition* Organisation::FindServerOf(std::string_view databaseDn,
   return nullptr;
 }
 
+bool HasSmtpProxyAddress(const AddressEntry& entry, std::string_view smtpAddress) {
+  if (!entry.proxyAddresses) return false;
+  for (const std::string_view proxy : *entry.proxyAddresses)
+    if (proxy.size() > 5 && SameText(proxy.substr(0, 5), "smtp:") && SameText(proxy.substr(5), smtpAddress))
+      return true;
+  return false;
+}
+
 namespace {
 
 StoreDefinition ReadStore(const Json& json, const std::string& path) {
@@ -148,6 +156,8 @@ ServerDefinition ReadServer(const Json& json, const std::string& path) {
   return server;
 }
 
+}  // namespace
+
 AddressEntry ReadAddressEntry(const Json& json, const std::string& path) {
   Members members(json, path);
   AddressEntry entry;
@@ -164,6 +174,8 @@ AddressEntry ReadAddressEntry(const Json& json, const std::string& path) {
   members.CheckNoOthers();
   return entry;
 }
+
+namespace {
 
 Fault ReadFault(const Json& json, const std::string& path) {
   Members members(json, path);
@@ -196,41 +208,27 @@ Fault ReadFault(const Json& json, const std::string& path) {
   return fault;
 }
 
-}  // namespace
-
-namespace {
-
 // The JSON reader keeps the last of two members with the same name; a file
 // that names a field twice is refused instead, so that neither value is
-// silently lost. Tracks the field path of every object being read.
-class DuplicateKeyCheck {
+// silently lost. Nesting is bounded, so that no shape of file costs more
+// than its size. Each open container keeps only its own key or index: the
+// field path is put together only for an error.
+class CheckedReading {
  public:
-  // keep: whether a top-level section is read at all; the others are
-  // passed over without being built or checked.
-  explicit DuplicateKeyCheck(bool (*keep)(std::string_view section)) : keep_(keep) {}
+  CheckedReading(std::string_view path, int depth) : path_(path), depth_(depth) {}
 
   bool operator()(int depth, Json::parse_event_t event, Json& parsed) {
-    if (skipping_) {
-      // Inside a discarded value the reader reports only some events; the
-      // section is over at the next top-level key or at the end.
-      const bool over =
-          (event == Json::parse_event_t::key && depth == 1) || (event == Json::parse_event_t::object_end && depth == 0);
-      if (!over) return false;
-      skipping_ = false;
-    }
     switch (event) {
       case Json::parse_event_t::object_start:
       case Json::parse_event_t::array_start:
-        containers_.push_back({event == Json::parse_event_t::object_start, ChildPath(), {}, 0, {}});
+        if (depth_ + depth >= kDeepestNesting)
+          Fail(ChildPath(), "nested deeper than " + std::to_string(kDeepestNesting) + " levels");
+        containers_.push_back({event == Json::parse_event_t::object_start, {}, 0, {}});
         break;
       case Json::parse_event_t::key: {
         Container& object = containers_.back();
         object.key = parsed.get<std::string>();
         if (!object.keys.insert(object.key).second) Fail(ChildPath(), "given more than once");
-        if (containers_.size() == 1 && !keep_(object.key)) {
-          skipping_ = true;
-          return false;
-        }
         break;
       }
       case Json::parse_event_t::object_end:
@@ -248,7 +246,6 @@ class DuplicateKeyCheck {
  private:
   struct Container {
     bool isObject;
-    std::string path;
     std::set<std::string> keys;
     size_t index;     // arrays: the element being read
     std::string key;  // objects: the member being read
@@ -256,37 +253,37 @@ class DuplicateKeyCheck {
 
   // The path of the value being read in the innermost container.
   std::string ChildPath() const {
-    if (containers_.empty()) return "";
-    const Container& container = containers_.back();
-    if (!container.isObject) return Indexed(container.path, container.index);
-    return container.path.empty() ? container.key : container.path + "." + container.key;
+    std::string path(path_);
+    for (const Container& container : containers_) {
+      if (!container.isObject) {
+        path += "[" + std::to_string(container.index) + "]";
+        continue;
+      }
+      if (!path.empty()) path += ".";
+      path += container.key;
+    }
+    return path.empty() ? "the organisation" : path;
   }
 
-  bool (*keep_)(std::string_view section);
+  std::string_view path_;
+  int depth_;
   std::vector<Container> containers_;
-  bool skipping_ = false;  // inside a top-level section passed over
 };
 
 }  // namespace
 
-namespace {
-
-bool EverySection(std::string_view) { return true; }
-bool WebServicesSection(std::string_view section) {
-  return section == "addressBook" || section == "verrick" || section == "waitScale";
-}
-
-}  // namespace
-
-Organisation ParseOrganisation(std::string_view text, Sections sections) {
-  Json root;
+Json ParseCheckedJson(std::string_view text, std::string_view path, int depth) {
   try {
-    root = Json::parse(text, DuplicateKeyCheck(sections == Sections::All ? EverySection : WebServicesSection));
+    return Json::parse(text, CheckedReading(path, depth));
   } catch (const Json::exception& error) {
     // A syntax error, or a number too large for any type (which the library
     // reports as out of range): the message names where.
     throw OrganisationError(std::string("not valid JSON: ") + error.what());
   }
+}
+
+Organisation ParseOrganisation(std::string_view text) {
+  const Json root = ParseCheckedJson(text, "", 0);
   Members members(root, "");
   Organisation organisation;
   if (const Json* profiles = members.OptionalArray("profiles"))

@@ -192,15 +192,44 @@ class OrganisationError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// What of an organisation is read: all of it, or only what the web
-// services are checked against (the address book, the "verrick" section
-// and the wait scale), for Verrick, which runs once per mailbox and must
-// not pay for a large directory each time. Sections not read are neither
-// built nor checked.
-enum class Sections { All, WebServices };
-
 // Reads and checks an organisation.
-Organisation ParseOrganisation(std::string_view text, Sections sections = Sections::All);
+Organisation ParseOrganisation(std::string_view text);
+
+// What Verrick needs of an organisation to check the mailbox with
+// smtpAddress, read without building or checking the rest, so that a
+// process started once per mailbox does not pay for the whole organisation
+// each time: the first address-book entry with the address among its SMTP
+// proxy addresses, the "verrick" section with only that mailbox's settings,
+// and the wait scale. What it reads is checked as in a full read; the rest
+// is only followed far enough to find where each value ends
+// (organisation_web_services.cpp).
+Organisation ReadWebServicesView(std::string_view text, std::string_view smtpAddress);
+
+// Whether entry has smtpAddress among its SMTP proxy addresses (the
+// prefix and the address in any letter case).
+bool HasSmtpProxyAddress(const AddressEntry& entry, std::string_view smtpAddress);
+
+// The text of the organisation file at path. A regular file is mapped
+// rather than copied where the platform allows. Throws OrganisationError,
+// naming the file, when it cannot be read, is a directory or is empty.
+class OrganisationFile {
+ public:
+  explicit OrganisationFile(const std::string& path);
+  ~OrganisationFile();
+  OrganisationFile(const OrganisationFile&) = delete;
+  OrganisationFile& operator=(const OrganisationFile&) = delete;
+
+  // "organisation file 'PATH'", as messages name it.
+  const std::string& name() const { return name_; }
+  std::string_view text() const { return text_; }
+
+ private:
+  std::string name_;
+  std::string copy_;  // the text when it is not mapped
+  void* mapping_ = nullptr;
+  size_t mappedSize_ = 0;
+  std::string_view text_;
+};
 
 // The sample organisation built into the tool.
 extern const char kSampleOrganisation[];

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/emulation/runtime/organisation.h"
@@ -108,6 +109,18 @@ inline HRESULT ReadStatus(const Json& value, const std::string& field) {
   }
   Fail(field, "expected a status such as \"0x80040111\" or a number");
 }
+
+// How deeply the file's objects and arrays may nest: far deeper than any
+// organisation needs.
+constexpr int kDeepestNesting = 64;
+
+// Parses JSON text found at path (empty: the whole file), inside depth
+// containers, refusing a member given twice and nesting deeper than
+// kDeepestNesting, with errors that name the path.
+Json ParseCheckedJson(std::string_view text, std::string_view path, int depth);
+
+AddressEntry ReadAddressEntry(const Json& json, const std::string& path);
+VerrickMailbox ReadVerrickMailbox(const Json& json, const std::string& path);
 
 // Reads the directory section (directory_section.cpp).
 DirectoryDefinition ReadDirectory(const Json& json, const std::string& path);

@@ -35,7 +35,9 @@ WebServicesServer ReadServer(const Json& json, const std::string& path) {
   return server;
 }
 
-VerrickMailbox ReadMailbox(const Json& json, const std::string& path) {
+}  // namespace
+
+VerrickMailbox ReadVerrickMailbox(const Json& json, const std::string& path) {
   // A report of this size is large enough for every test of the copy.
   constexpr uint64_t kLargestReport = 16 * 1024 * 1024;
   Members members(json, path);
@@ -68,8 +70,6 @@ VerrickMailbox ReadMailbox(const Json& json, const std::string& path) {
   return mailbox;
 }
 
-}  // namespace
-
 const WebServicesServer* VerrickSettings::FindServer(std::string_view name) const {
   for (const WebServicesServer& server : servers)
     if (SameText(server.name, name)) return &server;
@@ -99,7 +99,7 @@ VerrickSettings ReadVerrickSettings(const Json* json) {
     std::unordered_set<std::string> addresses;
     for (size_t i = 0; i < mailboxes->size(); ++i) {
       const std::string path = Indexed(members.Field("mailboxes"), i);
-      VerrickMailbox mailbox = ReadMailbox((*mailboxes)[i], path);
+      VerrickMailbox mailbox = ReadVerrickMailbox((*mailboxes)[i], path);
       if (!addresses.insert(LowerCase(mailbox.address)).second)
         Fail(path + ".address", "\"" + mailbox.address + "\" is used twice");
       settings.mailboxes.push_back(std::move(mailbox));
