@@ -7,14 +7,17 @@
 #include <unistd.h>
 
 #include <string>
+#include <string_view>
 
 #include "tool_runner.h"
 
 namespace {
 
+using namespace std::string_view_literals;
+
 struct BrokenFile {
   const char* what;
-  const char* content;
+  std::string_view content;
   const char* problem;  // the field and the problem, as the message names them
   // Instead of a file with the content: a file that cannot be read, or
   // this path.
@@ -29,6 +32,7 @@ struct BrokenFile {
 const BrokenFile kBrokenFiles[] = {
     {"syntax error", "{\n  \"profiles\": [" PROFILE ",]\n}", "not valid JSON: "},
     {"empty file", "", "is empty"},
+    {"a NUL byte after the value", "{}\n\0{\"profiles\": 1}"sv, "not valid JSON: a NUL byte at line 2, column 1"},
     {"a directory", "", "cannot be read: Is a directory", BrokenFile::Directory},
     {"a file without read permission", "{}", "cannot be read: Permission denied", BrokenFile::Unreadable},
     {"nesting too deep",
@@ -94,7 +98,7 @@ const BrokenFile kBrokenFiles[] = {
 
 TEST(BrokenOrganisation, EachGivesOneClearLineAndEndsAsABrokenInstall) {
   for (const BrokenFile& broken : kBrokenFiles) {
-    TemporaryFile file(broken.content);
+    TemporaryFile file{std::string(broken.content)};
     std::string path = file.path();
     if (broken.kind == BrokenFile::Directory) path = path.substr(0, path.rfind('/'));
     if (broken.kind == BrokenFile::Unreadable) {

@@ -273,6 +273,15 @@ class CheckedReading {
 }  // namespace
 
 Json ParseCheckedJson(std::string_view text, std::string_view path, int depth) {
+  // The JSON library takes a NUL byte for the end of the text, which would
+  // let whatever follows one pass unread.
+  if (const size_t nul = text.find('\0'); nul != std::string_view::npos) {
+    const size_t lineStart = text.rfind('\n', nul);
+    const size_t line = static_cast<size_t>(std::count(text.begin(), text.begin() + nul, '\n')) + 1;
+    const size_t column = nul - (lineStart == std::string_view::npos ? 0 : lineStart + 1) + 1;
+    throw OrganisationError("not valid JSON: a NUL byte at line " + std::to_string(line) + ", column " +
+                            std::to_string(column));
+  }
   try {
     return Json::parse(text, CheckedReading(path, depth));
   } catch (const Json::exception& error) {
