@@ -30,6 +30,7 @@ set(caldrose_reader_sources
     "${CMAKE_SOURCE_DIR}/platform/emulation/runtime/organisation.cpp"
     "${CMAKE_SOURCE_DIR}/platform/emulation/runtime/organisation_file.cpp"
     "${CMAKE_SOURCE_DIR}/platform/emulation/runtime/organisation_web_services.cpp"
+    "${CMAKE_SOURCE_DIR}/platform/emulation/runtime/web_services_index.cpp"
     "${CMAKE_SOURCE_DIR}/platform/emulation/runtime/json_skimmer.cpp"
     "${CMAKE_SOURCE_DIR}/platform/emulation/runtime/directory_section.cpp"
     "${CMAKE_SOURCE_DIR}/platform/emulation/runtime/verrick_settings.cpp"

@@ -42,10 +42,11 @@ fi
 
 echo "==> Whole runs with Verrick (build/linux-run)"
 if $smoke; then
-  CALDROSE_VERRICK_RUNS=20 python3 scripts/measure_whole_runs.py build/linux-run 50 200
+  CALDROSE_VERRICK_RUNS=20 python3 scripts/measure_whole_runs.py build/linux-run \
+    --starter build/bench/caldrose_verrick_runs 50 200
 else
   uptime
-  python3 scripts/measure_whole_runs.py build/linux-run 1000 4000 10000
+  python3 scripts/measure_whole_runs.py build/linux-run --starter build/bench/caldrose_verrick_runs 1000 4000 10000
 fi
 
 echo "==> The tool alone: hot paths"

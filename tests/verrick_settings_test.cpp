@@ -2,7 +2,10 @@
 // strictly as the rest of the file.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "platform/emulation/runtime/organisation.h"
+#include "platform/emulation/runtime/web_services_index.h"
 
 namespace {
 
@@ -165,24 +168,73 @@ TEST(VerrickSettings, VerricksViewFindsWhatAFullReadFinds) {
       readable.erase(readable.find("\"a string among entries\", "), 26);
       return emulation::ParseOrganisation(readable);
     }();
+    // Through an index too, which is made only of a text whose every
+    // element could be read.
+    const std::string index = emulation::BuildWebServicesIndex(text, "version 1");
+    EXPECT_EQ(index.empty(), text == withAString);
     for (const char* address : {"ann@test.example", "BOB@TEST.EXAMPLE", "cyd@test.example", "dee@test.example",
                                 "eve@test.example", "test.example"}) {
-      const emulation::Organisation view = emulation::ReadWebServicesView(text, address);
+      std::vector<emulation::Organisation> views = {emulation::ReadWebServicesView(text, address)};
+      if (auto indexed = emulation::ReadIndexedWebServicesView(text, "version 1", index, address))
+        views.push_back(std::move(*indexed));
+      ASSERT_EQ(views.size(), index.empty() ? 1u : 2u) << address;
       const emulation::AddressEntry* expected = nullptr;
       for (const emulation::AddressEntry& entry : full.addressBook)
         if (expected == nullptr && emulation::HasSmtpProxyAddress(entry, address)) expected = &entry;
-      ASSERT_EQ(view.addressBook.size(), expected == nullptr ? 0u : 1u) << address;
-      if (expected != nullptr) {
-        EXPECT_EQ(view.addressBook[0].key, expected->key) << address;
-      }
       const emulation::VerrickMailbox* settings = full.verrick.FindMailbox(address);
-      ASSERT_EQ(view.verrick.mailboxes.size(), settings == nullptr ? 0u : 1u) << address;
-      if (settings != nullptr) {
-        EXPECT_EQ(view.verrick.mailboxes[0].address, settings->address) << address;
-        EXPECT_EQ(view.verrick.mailboxes[0].reportSize, settings->reportSize) << address;
+      for (const emulation::Organisation& view : views) {
+        ASSERT_EQ(view.addressBook.size(), expected == nullptr ? 0u : 1u) << address;
+        if (expected != nullptr) {
+          EXPECT_EQ(view.addressBook[0].key, expected->key) << address;
+        }
+        ASSERT_EQ(view.verrick.mailboxes.size(), settings == nullptr ? 0u : 1u) << address;
+        if (settings != nullptr) {
+          EXPECT_EQ(view.verrick.mailboxes[0].address, settings->address) << address;
+          EXPECT_EQ(view.verrick.mailboxes[0].reportSize, settings->reportSize) << address;
+        }
       }
     }
   }
+}
+
+// An index serves only the version of the file it was made from; one that
+// does not fit, whatever is wrong with it, sends the reader back to the
+// view without it, and never past the text.
+TEST(VerrickSettings, AnIndexServesOnlyTheTextItWasMadeFrom) {
+  const std::string text = R"({"addressBook": [{"key": "ann", "proxyAddresses": ["SMTP:ann@test.example"]}],
+      "waitScale": 0.5, "verrick": {"servers": [{"name": "H", "endpoint": "https://h/ews"}],
+      "mailboxes": [{"address": "ann@test.example", "reportSize": 7}]}})";
+  const std::string index = emulation::BuildWebServicesIndex(text, "version 1");
+  ASSERT_FALSE(index.empty());
+  const auto view = emulation::ReadIndexedWebServicesView(text, "version 1", index, "ANN@test.example");
+  ASSERT_TRUE(view.has_value());
+  EXPECT_EQ(view->addressBook.at(0).key, "ann");
+  EXPECT_EQ(view->verrick.mailboxes.at(0).reportSize, 7u);
+  EXPECT_NE(view->verrick.FindServer("h"), nullptr);
+  EXPECT_EQ(view->waitScale, 0.5);
+
+  EXPECT_FALSE(emulation::ReadIndexedWebServicesView(text, "version 2", index, "ann@test.example"));
+  EXPECT_FALSE(emulation::ReadIndexedWebServicesView(" " + text, "version 1", index, "ann@test.example"));
+  EXPECT_FALSE(emulation::ReadIndexedWebServicesView(text, "version 1", "", "ann@test.example"));
+  EXPECT_FALSE(emulation::ReadIndexedWebServicesView(text, "", index, "ann@test.example"));
+  for (const size_t cut : {size_t{1}, size_t{9}, index.size() / 2})
+    EXPECT_FALSE(emulation::ReadIndexedWebServicesView(text, "version 1", index.substr(0, index.size() - cut),
+                                                       "ann@test.example"));
+  // Every byte damaged in turn: read or refused, but never out of bounds
+  // (the sanitizers' builds run this too).
+  for (size_t at = 0; at < index.size(); ++at) {
+    for (const unsigned char flip : {0x01, 0x80, 0xFF}) {
+      std::string damaged = index;
+      damaged[at] = static_cast<char>(damaged[at] ^ flip);
+      (void)emulation::ReadIndexedWebServicesView(text, "version 1", damaged, "ann@test.example");
+    }
+  }
+
+  // Text that a view would refuse for some address has no index.
+  for (const char* refused : {R"({"addressBook": [{"key": "bob", "stale": "broken"}]})",
+                              R"({"verrick": {"mailboxes": [{"address": "bob@test.example", "hang": "broken"}]}})",
+                              R"({"addressBook": [], "addressBook": []})", R"({"waitScale": 2})", R"({"verrick": [)"})
+    EXPECT_EQ(emulation::BuildWebServicesIndex(refused, "version 1"), "") << refused;
 }
 
 }  // namespace

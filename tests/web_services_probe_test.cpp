@@ -18,6 +18,7 @@
 
 #include "in_process.h"
 #include "platform/emulation/control.h"
+#include "platform/emulation/runtime/web_services_index.h"
 #include "platform/emulation/win32/process_control.h"
 #include "platform/sdk.h"
 #include "tool_runner.h"
@@ -179,6 +180,42 @@ TEST_F(WebServicesProbe, RunsVerrickAndCopiesItsReportWithTheseCalls) {
   };
   EXPECT_EQ(Calls(), expected);
   EXPECT_EQ(sizeof(STARTUPINFOA), 104u) << "the 64-bit record";
+}
+
+// A Verrick the tool starts reads its mailbox through the index that the
+// platform made of the organisation file and shares while it is loaded;
+// once the file changes, Verrick reads the new version itself.
+TEST_F(WebServicesProbe, VerrickReadsThroughTheIndexOfTheFileThePlatformLoaded) {
+  organisationFile_ = std::make_unique<TemporaryFile>(Organisation(Verrick(kAnnAllowed)));
+  setenv("CALDROSE_ORGANISATION", organisationFile_->path().c_str(), 1);
+  ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
+  started_ = true;
+  const char* shared = getenv(emulation::kWebServicesIndexVariable);
+  ASSERT_NE(shared, nullptr);
+  const int fd = atoi(shared);
+  const auto indexedView = [&] {
+    const emulation::InheritedWebServicesIndex index;  // as Verrick finds it
+    const emulation::OrganisationFile file(organisationFile_->path(), emulation::OrganisationFile::Reading::Parts);
+    return emulation::ReadIndexedWebServicesView(file.text(), file.identity(), index.text(), "ann@test.example");
+  };
+  const auto view = indexedView();
+  ASSERT_TRUE(view.has_value());
+  EXPECT_EQ(view->addressBook.at(0).key, "ann");
+  EXPECT_EQ(Probe("ann@test.example", "Ann Lee"), AnnsReport());
+
+  std::ofstream(organisationFile_->path(), std::ios::trunc)
+      << Organisation(R"({"servers": [{"name": "HOST1", "endpoint": "https://host1.test.example/ews",
+                                       "reachable": false}]})");
+  EXPECT_FALSE(indexedView().has_value());
+  EXPECT_EQ(Probe("ann@test.example", "Ann Lee"),
+            "Verrick web services check\nDisplay name: Ann Lee\nAddress: ann@test.example\n"
+            "Mailbox: found on server HOST1\nWeb services: https://host1.test.example/ews is not reachable\n"
+            "Result: failed\n");
+
+  StopEmulatedPlatform();
+  started_ = false;
+  EXPECT_EQ(getenv(emulation::kWebServicesIndexVariable), nullptr);
+  EXPECT_EQ(fcntl(fd, F_GETFD), -1) << "the index's file is closed with the run";
 }
 
 TEST_F(WebServicesProbe, VerricksReportSaysWhatItFound) {

@@ -21,8 +21,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 #include "platform/emulation/runtime/organisation.h"
+#include "platform/emulation/runtime/web_services_index.h"
 #include "verrick/report.h"
 
 namespace {
@@ -31,13 +33,18 @@ using emulation::VerrickHang;
 using emulation::VerrickMailbox;
 using emulation::VerrickReport;
 
-// Only what the check of this one mailbox needs is read, so that a process
-// costs about the same whatever the size of the organisation.
+// Only what the check of this one mailbox needs is read: through the index
+// that the tool's platform shares, when it has one for this file, so that
+// a process costs the same whatever the size of the organisation.
 emulation::Organisation ReadOrganisation(const std::string& smtpAddress) {
   const char* path = getenv("CALDROSE_ORGANISATION");
   if (path == nullptr || *path == '\0')
     return emulation::ReadWebServicesView(emulation::kSampleOrganisation, smtpAddress);
-  const emulation::OrganisationFile file(path);
+  const emulation::InheritedWebServicesIndex index;
+  using Reading = emulation::OrganisationFile::Reading;
+  const emulation::OrganisationFile file(path, index.text().empty() ? Reading::Whole : Reading::Parts);
+  if (auto view = emulation::ReadIndexedWebServicesView(file.text(), file.identity(), index.text(), smtpAddress))
+    return std::move(*view);
   return emulation::ReadWebServicesView(file.text(), smtpAddress);
 }
 

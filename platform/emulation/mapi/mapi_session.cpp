@@ -24,17 +24,18 @@ std::string overrideName;
 struct Source {
   std::string name;
   std::string text;
+  std::string identity;  // the file's (OrganisationFile::identity); empty for a text of no file
 };
 
 // The organisation to serve: a test's text, the file the environment
 // names, or the built-in sample. Throws OrganisationError when a file
 // cannot be read, is a directory or is empty.
 Source ReadSource() {
-  if (!overrideText.empty()) return {overrideName, overrideText};
+  if (!overrideText.empty()) return {overrideName, overrideText, {}};
   const char* path = getenv(kOrganisationVariable);
-  if (path == nullptr || *path == '\0') return {"built-in sample organisation", kSampleOrganisation};
+  if (path == nullptr || *path == '\0') return {"built-in sample organisation", kSampleOrganisation, {}};
   const OrganisationFile file(path);
-  return {file.name(), std::string(file.text())};
+  return {file.name(), std::string(file.text()), file.identity()};
 }
 
 void ReportLedgerAtExit() {
@@ -65,6 +66,9 @@ HRESULT MAPIInitialize(LPVOID lpMapiInit) {
       const emulation::Source source = emulation::ReadSource();
       try {
         world.organisation = std::make_shared<const emulation::Organisation>(emulation::ParseOrganisation(source.text));
+        if (!source.identity.empty())
+          world.webServicesIndex =
+              emulation::SharedWebServicesIndex(emulation::BuildWebServicesIndex(source.text, source.identity));
       } catch (const emulation::OrganisationError& error) {
         throw emulation::OrganisationError(source.name + ": " + error.what());
       }
@@ -79,7 +83,10 @@ HRESULT MAPIInitialize(LPVOID lpMapiInit) {
       init == nullptr ? "null" : emulation::Describe("version %u, flags 0x%X", init->ulVersion, init->ulFlags);
   const HRESULT status = emulation::UnderFault("MAPIInitialize", arguments, [] { return S_OK; });
   if (FAILED(status)) {
-    if (world.initializeCount == 0) world.organisation.reset();
+    if (world.initializeCount == 0) {
+      world.organisation.reset();
+      world.webServicesIndex = {};
+    }
     return status;
   }
 #ifdef _WIN32

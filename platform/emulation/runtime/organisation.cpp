@@ -71,11 +71,18 @@ const ServerDefinition* Organisation::FindServerOf(std::string_view databaseDn,
   return nullptr;
 }
 
+std::string_view SmtpAddressOf(std::string_view proxyAddress) {
+  constexpr std::string_view kPrefix = "smtp:";
+  if (proxyAddress.size() <= kPrefix.size() || !SameText(proxyAddress.substr(0, kPrefix.size()), kPrefix)) return {};
+  return proxyAddress.substr(kPrefix.size());
+}
+
 bool HasSmtpProxyAddress(const AddressEntry& entry, std::string_view smtpAddress) {
   if (!entry.proxyAddresses) return false;
-  for (const std::string_view proxy : *entry.proxyAddresses)
-    if (proxy.size() > 5 && SameText(proxy.substr(0, 5), "smtp:") && SameText(proxy.substr(5), smtpAddress))
-      return true;
+  for (const std::string_view proxy : *entry.proxyAddresses) {
+    const std::string_view address = SmtpAddressOf(proxy);
+    if (!address.empty() && SameText(address, smtpAddress)) return true;
+  }
   return false;
 }
 

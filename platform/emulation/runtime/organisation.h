@@ -209,12 +209,20 @@ Organisation ReadWebServicesView(std::string_view text, std::string_view smtpAdd
 // prefix and the address in any letter case).
 bool HasSmtpProxyAddress(const AddressEntry& entry, std::string_view smtpAddress);
 
+// The address of an SMTP proxy address ("smtp:" in any letter case and the
+// address); empty for a proxy address of another type.
+std::string_view SmtpAddressOf(std::string_view proxyAddress);
+
 // The text of the organisation file at path. A regular file is mapped
 // rather than copied where the platform allows. Throws OrganisationError,
 // naming the file, when it cannot be read, is a directory or is empty.
 class OrganisationFile {
  public:
-  explicit OrganisationFile(const std::string& path);
+  // How much of the file its reader goes through: all of it, or only some
+  // places, which are then read from the disk as they are reached.
+  enum class Reading { Whole, Parts };
+
+  explicit OrganisationFile(const std::string& path, Reading reading = Reading::Whole);
   ~OrganisationFile();
   OrganisationFile(const OrganisationFile&) = delete;
   OrganisationFile& operator=(const OrganisationFile&) = delete;
@@ -222,9 +230,14 @@ class OrganisationFile {
   // "organisation file 'PATH'", as messages name it.
   const std::string& name() const { return name_; }
   std::string_view text() const { return text_; }
+  // Which file this is, and which version of it: its device, inode, size
+  // and change times. Empty where the platform does not tell, or for a file
+  // that is not a regular one.
+  const std::string& identity() const { return identity_; }
 
  private:
   std::string name_;
+  std::string identity_;
   std::string copy_;  // the text when it is not mapped
   void* mapping_ = nullptr;
   size_t mappedSize_ = 0;

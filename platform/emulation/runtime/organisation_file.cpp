@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "platform/emulation/runtime/organisation.h"
 
@@ -25,7 +26,8 @@ constexpr int kReadFlags = O_RDONLY | O_CLOEXEC;
 
 }  // namespace
 
-OrganisationFile::OrganisationFile(const std::string& path) : name_("organisation file '" + path + "'") {
+OrganisationFile::OrganisationFile(const std::string& path, Reading reading)
+    : name_("organisation file '" + path + "'") {
   const auto cannotBeRead = [&](int error) {
     return OrganisationError(name_ + ": cannot be read: " + strerror(error));
   };
@@ -48,10 +50,20 @@ OrganisationFile::OrganisationFile(const std::string& path) : name_("organisatio
     throw cannotBeRead(EISDIR);
   }
 #ifndef _WIN32
+  if (S_ISREG(status.st_mode)) {
+    // Nanoseconds: a file rewritten within the same second is another version.
+    const auto nanoseconds = [](const timespec& time) {
+      return std::to_string(time.tv_sec) + "." + std::to_string(time.tv_nsec);
+    };
+    identity_ = std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino) + ":" +
+                std::to_string(status.st_size) + ":" + nanoseconds(status.st_mtim) + ":" + nanoseconds(status.st_ctim);
+  }
   // Verrick reads the file once per mailbox: a mapping spares it copying
-  // the whole organisation each time.
+  // the whole organisation each time. What is read whole is mapped at once
+  // rather than a fault at a time.
   if (S_ISREG(status.st_mode) && status.st_size > 0) {
-    void* mapping = mmap(nullptr, static_cast<size_t>(status.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    const int populate = reading == Reading::Whole ? MAP_POPULATE : 0;
+    void* mapping = mmap(nullptr, static_cast<size_t>(status.st_size), PROT_READ, MAP_PRIVATE | populate, fd, 0);
     if (mapping != MAP_FAILED) {
       close(fd);
       mapping_ = mapping;
@@ -60,6 +72,8 @@ OrganisationFile::OrganisationFile(const std::string& path) : name_("organisatio
       return;
     }
   }
+#else
+  (void)reading;  // the file is read whole
 #endif
   // Other files (a pipe, a file that cannot be mapped) are read whole.
   char buffer[65536];

@@ -14,12 +14,16 @@
 #include <vector>
 
 #include "platform/emulation/runtime/organisation.h"
+#include "platform/emulation/runtime/web_services_index.h"
 
 namespace emulation {
 
 struct World {
   // Set by MAPIInitialize from the organisation file, null before.
   std::shared_ptr<const Organisation> organisation;
+  // Where Verrick finds its mailbox in the organisation file, for the
+  // processes the tool starts while the organisation is loaded.
+  SharedWebServicesIndex webServicesIndex;
   int initializeCount = 0;
   bool comInitialized = false;
   // The address-book key of the account logged on through MAPI: the
