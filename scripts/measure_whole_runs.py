@@ -9,7 +9,10 @@ and two runs of BUILD_DIR/caldrose on it: one picking every mailbox, one
 picking only the first. What the first costs beyond the second is the
 mailboxes' own: wall time, CPU time (the tool's and its Verrick
 processes') and peak memory are printed per mailbox, with the ratio of
-the per-mailbox times at the largest size to those at the smallest.
+the per-mailbox times at the largest size to those at the smallest. The
+smallest size is measured again after the largest, and its figures are the
+mean of both, so that a drift of the machine's speed over the run is not
+taken for the tool's.
 
 Then one Verrick process (BUILD_DIR/Verrick) for a mailbox in the middle of
 a 100-mailbox organisation and of one of the largest size, alternately, in
@@ -55,8 +58,12 @@ def run(command, organisation, stdin=b""):
 
 def whole_runs(build, directory, sizes):
     caldrose = os.path.join(build, "caldrose")
-    per_mailbox = {}
-    for size in sizes:
+    per_mailbox = {size: [] for size in sizes}
+    # The smallest size once more after the largest, and its figures the mean
+    # of both: the machine's speed drifts over a run of several minutes, and
+    # the ratio should not take the drift for the tool's.
+    order = sorted(sizes) + ([min(sizes)] if len(sizes) > 1 else [])
+    for turn, size in enumerate(order):
         organisation = generate(directory, size)
         megabytes = os.path.getsize(organisation) / 1e6
         one = run([caldrose], organisation, b"\n1\n")
@@ -64,14 +71,17 @@ def whole_runs(build, directory, sizes):
         every = run([caldrose], organisation, f"\n{picks}\n".encode())
         wall = (every[0] - one[0]) / (size - 1)
         cpu = (every[1] - one[1]) / (size - 1)
-        per_mailbox[size] = (wall, cpu)
-        print(f"{size} mailboxes ({megabytes:.1f} MB): whole run {every[0]:.1f} s wall, {every[1]:.1f} s CPU, "
+        per_mailbox[size].append((wall, cpu))
+        again = " (again, after the largest)" if turn == len(order) - 1 and len(order) > len(sizes) else ""
+        print(f"{size} mailboxes{again} ({megabytes:.1f} MB): whole run {every[0]:.1f} s wall, {every[1]:.1f} s CPU, "
               f"peak memory {every[2] / 1024:.1f} MiB (one mailbox picked: {one[0]:.2f} s, {one[2] / 1024:.1f} MiB); "
               f"per further mailbox {wall * 1000:.2f} ms wall, {cpu * 1000:.2f} ms CPU", flush=True)
     if len(sizes) > 1:
         small, large = min(sizes), max(sizes)
-        print(f"per-mailbox time at {large} against {small}: wall {per_mailbox[large][0] / per_mailbox[small][0]:.2f}, "
-              f"CPU {per_mailbox[large][1] / per_mailbox[small][1]:.2f}")
+        mean = [sum(figures[way] for figures in per_mailbox[small]) / len(per_mailbox[small]) for way in (0, 1)]
+        print(f"per-mailbox time at {small}, mean of both runs: {mean[0] * 1000:.2f} ms wall, {mean[1] * 1000:.2f} ms CPU")
+        print(f"per-mailbox time at {large} against {small}: wall {per_mailbox[large][0][0] / mean[0]:.2f}, "
+              f"CPU {per_mailbox[large][0][1] / mean[1]:.2f}")
 
 
 def verrick_processes(build, starter, directory, large):
