@@ -4,6 +4,10 @@
 // elements that can hold the address are read, with the checks of a full
 // read. An element can hold it only if its text holds the address's bytes
 // (in any letter case) or an escape sequence, which might spell them.
+//
+// Through an index of the same text (web_services_index.h), made by the
+// same walk with every element read, only the elements that the index
+// gives for the address are read, and nothing is passed over.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -282,7 +286,7 @@ uint64_t KeyOf(std::string_view address) {
   return hash;
 }
 
-// An index checked against the text it is used with.
+// An index that does not fit the text it is used with.
 struct IndexMismatch {};
 
 class IndexReader {
