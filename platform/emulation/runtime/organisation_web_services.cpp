@@ -147,22 +147,30 @@ class Walk {
   std::string_view text_;
 };
 
-// The address-book element index, between start and end, if it gives
-// smtpAddress as an SMTP proxy address.
+// The address-book element index, between start and end, read and checked.
+AddressEntry ReadAddressElement(const Walk& walk, size_t index, size_t start, size_t end) {
+  const std::string path = Indexed("addressBook", index);
+  return ReadAddressEntry(ParseCheckedJson(walk.Slice(start, end), path, 2), path);
+}
+
+// The same, if it gives smtpAddress as an SMTP proxy address.
 std::optional<AddressEntry> ReadAddressElement(const Walk& walk, size_t index, size_t start, size_t end,
                                                std::string_view smtpAddress) {
-  const std::string path = Indexed("addressBook", index);
-  AddressEntry entry = ReadAddressEntry(ParseCheckedJson(walk.Slice(start, end), path, 2), path);
+  AddressEntry entry = ReadAddressElement(walk, index, start, end);
   if (!HasSmtpProxyAddress(entry, smtpAddress)) return std::nullopt;
   return entry;
 }
 
-// Verrick's mailbox element index, between start and end, if it is the one
-// for smtpAddress.
+// Verrick's mailbox element index, between start and end, read and checked.
+VerrickMailbox ReadMailboxElement(const Walk& walk, size_t index, size_t start, size_t end) {
+  const std::string path = Indexed("verrick.mailboxes", index);
+  return ReadVerrickMailbox(ParseCheckedJson(walk.Slice(start, end), path, 3), path);
+}
+
+// The same, if it is the one for smtpAddress.
 std::optional<VerrickMailbox> ReadMailboxElement(const Walk& walk, size_t index, size_t start, size_t end,
                                                  std::string_view smtpAddress) {
-  const std::string path = Indexed("verrick.mailboxes", index);
-  VerrickMailbox mailbox = ReadVerrickMailbox(ParseCheckedJson(walk.Slice(start, end), path, 3), path);
+  VerrickMailbox mailbox = ReadMailboxElement(walk, index, start, end);
   if (!SameText(mailbox.address, smtpAddress)) return std::nullopt;
   return mailbox;
 }
@@ -400,9 +408,7 @@ std::string BuildWebServicesIndex(std::string_view text, std::string_view identi
         walk, organisation,
         [&](size_t start) {
           return walk.Elements(start, 1, [&](size_t index, size_t elementStart, size_t elementEnd) {
-            const std::string path = Indexed("addressBook", index);
-            const AddressEntry entry =
-                ReadAddressEntry(ParseCheckedJson(walk.Slice(elementStart, elementEnd), path, 2), path);
+            const AddressEntry entry = ReadAddressElement(walk, index, elementStart, elementEnd);
             if (!entry.proxyAddresses) return;
             for (const std::string& proxy : *entry.proxyAddresses) {
               const std::string_view address = SmtpAddressOf(proxy);
@@ -417,9 +423,7 @@ std::string BuildWebServicesIndex(std::string_view text, std::string_view identi
                 header.mailboxes.start = arrayStart;
                 header.mailboxes.end =
                     walk.Elements(arrayStart, 2, [&](size_t index, size_t elementStart, size_t elementEnd) {
-                      const std::string path = Indexed("verrick.mailboxes", index);
-                      const VerrickMailbox mailbox =
-                          ReadVerrickMailbox(ParseCheckedJson(walk.Slice(elementStart, elementEnd), path, 3), path);
+                      const VerrickMailbox mailbox = ReadMailboxElement(walk, index, elementStart, elementEnd);
                       mailboxes.push_back({KeyOf(mailbox.address), index, elementStart, elementEnd});
                     });
                 return header.mailboxes.end;
