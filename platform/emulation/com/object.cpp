@@ -71,20 +71,25 @@ bool ObjectBase::Held() const {
   return false;
 }
 
+const char* ObjectBase::Unusable() const {
+  if (!Held() && buried_) return "after its last release";
+  if (!TheWorld().comInitialized) return "after MAPIUninitialize";
+  return nullptr;
+}
+
 bool ObjectBase::CheckUsable(std::string_view operation) {
-  if (!Held() && buried_) {
-    Ledger::Instance().Violation(std::string(operation) + " on " + what_ + " after its last release");
-    return false;
-  }
-  if (!TheWorld().comInitialized) {
-    Ledger::Instance().Violation(std::string(operation) + " on " + what_ + " after MAPIUninitialize");
-    return false;
-  }
-  return true;
+  const char* why = Unusable();
+  if (why == nullptr) return true;
+  Ledger::Instance().Violation(std::string(operation) + " on " + what_ + " " + why);
+  return false;
+}
+
+bool ObjectBase::CheckUsable(std::string_view interfaceName, std::string_view method) {
+  return Unusable() == nullptr || CheckUsable(std::string(interfaceName) + "::" + std::string(method));
 }
 
 ULONG ObjectBase::AddReference(IUnknown* face, const char* interfaceName) {
-  if (!CheckUsable(std::string(interfaceName) + "::AddRef")) return 0;
+  if (!CheckUsable(interfaceName, "AddRef")) return 0;
   ULONG& count = references_[face];
   if (count++ == 0)
     Ledger::Instance().Acquire(Resource::Interface, face, std::string(interfaceName) + " (" + what_ + ")");
@@ -92,16 +97,18 @@ ULONG ObjectBase::AddReference(IUnknown* face, const char* interfaceName) {
 }
 
 ULONG ObjectBase::ReleaseReference(IUnknown* face, const char* interfaceName) {
-  const std::string operation = std::string(interfaceName) + "::Release";
-  if (!CheckUsable(operation)) return 0;
+  if (!CheckUsable(interfaceName, "Release")) return 0;
   const auto found = references_.find(face);
   if (found == references_.end() || found->second == 0) {
-    Ledger::Instance().Violation(operation + " of an interface not held (" + interfaceName + " of " + what_ + ")");
+    Ledger::Instance().Violation(std::string(interfaceName) + "::Release of an interface not held (" + interfaceName +
+                                 " of " + what_ + ")");
     return 0;
   }
-  const std::string held = std::string(ResourceName(Resource::Interface)) + " " + interfaceName + " (" + what_ + ")";
   if (--found->second > 0) {
-    Ledger::Instance().RecordRelease("Release", held);
+    Ledger& ledger = Ledger::Instance();
+    if (ledger.KeepsJournal())
+      ledger.RecordRelease("Release",
+                           std::string(ResourceName(Resource::Interface)) + " " + interfaceName + " (" + what_ + ")");
     return found->second;
   }
   Ledger::Instance().Release(Resource::Interface, face, "Release");

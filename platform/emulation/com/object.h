@@ -67,6 +67,11 @@ class ObjectBase {
  private:
   bool Held() const;
   bool CheckUsable(std::string_view operation);
+  // The same for interfaceName's method, whose name is composed only for
+  // the violation: AddRef and Release come by the thousand.
+  bool CheckUsable(std::string_view interfaceName, std::string_view method);
+  // Why the object may not be called now, or null when it may.
+  const char* Unusable() const;
   void Bury();
 
   std::string what_;

@@ -3,6 +3,7 @@
 // are named by their distinguished names.
 #pragma once
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -63,6 +64,11 @@ class Directory {
   // The SIDs an account acts as: its own and its token groups. The account
   // is named by its directory name, its "DOMAIN\name" or its SID text.
   virtual std::vector<Sid> SidsOf(std::string_view account) const = 0;
+  // Whether sid is among the account's SIDs (SidsOf).
+  virtual bool ActsAs(std::string_view account, const Sid& sid) const {
+    const std::vector<Sid> sids = SidsOf(account);
+    return std::find(sids.begin(), sids.end(), sid) != sids.end();
+  }
   // The SID of a directory name, "DOMAIN\name" or SID text.
   virtual std::optional<Sid> ResolveAccount(std::string_view account) const = 0;
 };

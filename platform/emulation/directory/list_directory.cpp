@@ -1,4 +1,5 @@
 // The directory served from the organisation file's lists.
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <set>
@@ -32,6 +33,13 @@ class ListDirectory final : public Directory {
       const DirectoryGroup& group = definition_.groups[i];
       groupsByName_.emplace(group.name, i);
       if (auto sid = ParseSid(group.sid)) sidsByName_.emplace(group.name, *sid), groupsBySid_.emplace(*sid, i);
+    }
+    // Nested groups by position, so that a token is gathered without a
+    // look-up by name or a SID parsed per group.
+    groupNodes_.resize(definition_.groups.size());
+    for (size_t i = 0; i < definition_.groups.size(); ++i) {
+      groupNodes_[i].sid = ParseSid(definition_.groups[i].sid);
+      groupNodes_[i].memberOf = GroupPositions(definition_.groups[i].memberOf);
     }
     for (size_t i = 0; i < definition_.accounts.size(); ++i) {
       const DirectoryAccount& account = definition_.accounts[i];
@@ -161,10 +169,38 @@ class ListDirectory final : public Directory {
     return sids;
   }
 
+  // The file's directory does not change during a run, so an account's
+  // SIDs are gathered once: a store checks the operator's rights at every
+  // mailbox it opens.
+  bool ActsAs(std::string_view account, const Sid& sid) const override {
+    const std::optional<Sid> own = ResolveAccount(account);
+    if (!own) return false;
+    auto token = tokens_.find(*own);
+    if (token == tokens_.end()) {
+      std::vector<Sid> sids = SidsOf(account);
+      std::sort(sids.begin(), sids.end());
+      token = tokens_.emplace(*own, std::move(sids)).first;
+    }
+    return std::binary_search(token->second.begin(), token->second.end(), sid);
+  }
+
  private:
+  struct GroupNode {
+    std::optional<Sid> sid;
+    std::vector<size_t> memberOf;  // positions of the groups it belongs to
+  };
+
   static std::vector<Sid> Append(std::vector<Sid> sids, const std::vector<Sid>& more) {
     sids.insert(sids.end(), more.begin(), more.end());
     return sids;
+  }
+
+  // Positions of the named groups the directory knows, in the names' order.
+  std::vector<size_t> GroupPositions(const std::vector<std::string>& names) const {
+    std::vector<size_t> positions;
+    for (const std::string& name : names)
+      if (const auto found = groupsByName_.find(name); found != groupsByName_.end()) positions.push_back(found->second);
+    return positions;
   }
 
   static std::string CommonName(const std::string& dn) {
@@ -188,22 +224,18 @@ class ListDirectory final : public Directory {
     return found == usersByDn_.end() ? nullptr : &definition_.users[found->second];
   }
 
-  const DirectoryGroup* FindGroup(const std::string& name) const {
-    const auto found = groupsByName_.find(name);
-    return found == groupsByName_.end() ? nullptr : &definition_.groups[found->second];
-  }
-
-  // Breadth first: the direct groups in their order, then theirs.
+  // Breadth first: the direct groups in their order, then theirs, each
+  // once; names the directory does not know are left out.
   std::vector<Sid> GroupSidsFrom(const std::vector<std::string>& direct) const {
     std::vector<Sid> sids;
-    std::set<std::string> seen;
-    std::vector<std::string> queue = direct;
+    std::vector<bool> seen(groupNodes_.size());
+    std::vector<size_t> queue = GroupPositions(direct);
     for (size_t i = 0; i < queue.size(); ++i) {
-      if (!seen.insert(queue[i]).second) continue;
-      const DirectoryGroup* group = FindGroup(queue[i]);
-      if (group == nullptr) continue;
-      sids.push_back(*ParseSid(group->sid));
-      queue.insert(queue.end(), group->memberOf.begin(), group->memberOf.end());
+      if (seen[queue[i]]) continue;
+      seen[queue[i]] = true;
+      const GroupNode& group = groupNodes_[queue[i]];
+      if (group.sid) sids.push_back(*group.sid);
+      queue.insert(queue.end(), group.memberOf.begin(), group.memberOf.end());
     }
     return sids;
   }
@@ -217,6 +249,9 @@ class ListDirectory final : public Directory {
   std::unordered_map<std::string, size_t> groupsByName_;
   std::map<Sid, size_t> usersBySid_, groupsBySid_, accountsBySid_;
   std::unordered_map<std::string, Sid> sidsByName_, sidsByAccountName_;
+  std::vector<GroupNode> groupNodes_;  // in definition_.groups' order
+  // Each account's SIDs, sorted, once asked for (ActsAs).
+  mutable std::map<Sid, std::vector<Sid>> tokens_;
 };
 
 }  // namespace
@@ -244,9 +279,7 @@ bool IsMemberOrSelf(std::string_view member, std::string_view group) {
   const Directory& directory = TheDirectory();
   const std::optional<Sid> groupSid = directory.ResolveAccount(group);
   if (!groupSid) return false;
-  for (const Sid& sid : directory.SidsOf(member))
-    if (sid == *groupSid) return true;
-  return false;
+  return directory.ActsAs(member, *groupSid);
 }
 
 }  // namespace emulation

@@ -1,6 +1,6 @@
 #include "platform/emulation/runtime/fault_points.h"
 
-#include <algorithm>
+#include <unordered_map>
 
 namespace emulation {
 
@@ -134,9 +134,14 @@ constexpr FaultPoint kFaultPoints[] = {
 std::span<const FaultPoint> FaultPoints() { return kFaultPoints; }
 
 const FaultPoint* FindFaultPoint(std::string_view operation) {
-  const auto found = std::find_if(std::begin(kFaultPoints), std::end(kFaultPoints),
-                                  [&](const FaultPoint& point) { return point.operation == operation; });
-  return found == std::end(kFaultPoints) ? nullptr : found;
+  // Asked at every platform call: by hash, not by comparing every name.
+  static const auto* const byName = [] {
+    auto* points = new std::unordered_map<std::string_view, const FaultPoint*>();  // outlives every static
+    for (const FaultPoint& point : kFaultPoints) points->emplace(point.operation, &point);
+    return points;
+  }();
+  const auto found = byName->find(operation);
+  return found == byName->end() ? nullptr : found->second;
 }
 
 }  // namespace emulation

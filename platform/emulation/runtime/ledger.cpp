@@ -58,7 +58,7 @@ bool Ledger::Release(Resource kind, const void* item, const char* operation) {
   const auto found = liveIndex_.find({kind, item});
   if (found != liveIndex_.end()) {
     const auto entry = found->second.front();
-    RecordRelease(operation, std::string(ResourceName(kind)) + " " + entry->what);
+    if (keepJournal_) RecordRelease(operation, std::string(ResourceName(kind)) + " " + entry->what);
     found->second.erase(found->second.begin());
     if (found->second.empty()) liveIndex_.erase(found);
     live_.erase(entry);

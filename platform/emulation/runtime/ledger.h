@@ -71,6 +71,7 @@ class Ledger {
   // Whether calls and releases go into the journal; the ledger of what is
   // held is always kept.
   void KeepJournal(bool keep) { keepJournal_ = keep; }
+  bool KeepsJournal() const { return keepJournal_; }
   // Forgets everything: a new run starts.
   void Reset();
 

@@ -28,7 +28,8 @@ World& TheWorld() {
 }
 
 std::optional<Fault> TakeFault(std::string_view operation, const std::string& arguments) {
-  if (FindFaultPoint(operation) == nullptr) {
+  const FaultPoint* point = FindFaultPoint(operation);
+  if (point == nullptr) {
     fprintf(stderr, "emulated platform: \"%.*s\" is not a registered fault point\n", static_cast<int>(operation.size()),
             operation.data());
     abort();
@@ -36,9 +37,7 @@ std::optional<Fault> TakeFault(std::string_view operation, const std::string& ar
   if (callObserver != nullptr) callObserver(operation);
   World& world = TheWorld();
   Ledger::Instance().RecordCall(std::string(operation), arguments);
-  auto count = world.callCounts.find(operation);
-  if (count == world.callCounts.end()) count = world.callCounts.emplace(std::string(operation), 0).first;
-  const unsigned call = ++count->second;
+  const unsigned call = ++world.callCounts[point->operation];
   if (!world.organisation) return std::nullopt;
   for (const Fault& fault : world.organisation->faults)
     if (fault.operation == operation && fault.occurrence == call) return fault;

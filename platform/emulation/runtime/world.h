@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/emulation/runtime/organisation.h"
@@ -31,7 +32,8 @@ struct World {
   std::string operatorKey;
   // The thread's last error (GetLastError).
   DWORD lastError = 0;
-  std::map<std::string, unsigned, std::less<>> callCounts;
+  // Calls so far per operation, named by the fault point's own text.
+  std::unordered_map<std::string_view, unsigned> callCounts;
   // The folders of the mailboxes opened so far, as the run has left them.
   std::map<std::string, std::vector<FolderDefinition>> mailboxFolders;
   // The success status planned for the call in progress, if any.
