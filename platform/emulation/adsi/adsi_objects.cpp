@@ -60,10 +60,7 @@ std::string TrusteeText(const Sid& sid) {
 
 class AccessControlEntry final : public ObjectBase, public Face<IADsAccessControlEntry> {
  public:
-  explicit AccessControlEntry(AccessEntry entry)
-      : ObjectBase("IADsAccessControlEntry (" + TrusteeText(entry.trustee) + ")"),
-        Face<IADsAccessControlEntry>("IADsAccessControlEntry"),
-        entry_(std::move(entry)) {}
+  explicit AccessControlEntry(const AccessEntry& entry) : AccessControlEntry(entry, TrusteeText(entry.trustee)) {}
   ADSI_ONE_FACE(IADsAccessControlEntry)
   UNSERVED_DISPATCH(IADsAccessControlEntry)
 
@@ -108,15 +105,22 @@ class AccessControlEntry final : public ObjectBase, public Face<IADsAccessContro
     return Unserved("IADsAccessControlEntry::put_InheritedObjectType", E_NOTIMPL);
   }
   HRESULT STDMETHODCALLTYPE get_Trustee(BSTR* retval) override {
-    return Guarded("IADsAccessControlEntry::get_Trustee", {},
-                   [&] { return *retval = NewString(TrusteeText(entry_.trustee)), S_OK; });
+    return Guarded("IADsAccessControlEntry::get_Trustee", {}, [&] { return *retval = NewString(trustee_), S_OK; });
   }
   HRESULT STDMETHODCALLTYPE put_Trustee(BSTR) override {
     return Unserved("IADsAccessControlEntry::put_Trustee", E_NOTIMPL);
   }
 
  private:
+  // The trustee's name is looked up once: it names the object too.
+  AccessControlEntry(const AccessEntry& entry, std::string trustee)
+      : ObjectBase("IADsAccessControlEntry (" + trustee + ")"),
+        Face<IADsAccessControlEntry>("IADsAccessControlEntry"),
+        entry_(entry),
+        trustee_(std::move(trustee)) {}
+
   AccessEntry entry_;
+  std::string trustee_;
 };
 
 class EntryEnumerator final : public ObjectBase, public Face<IEnumVARIANT> {
