@@ -105,10 +105,7 @@ ULONG ObjectBase::ReleaseReference(IUnknown* face, const char* interfaceName) {
     return 0;
   }
   if (--found->second > 0) {
-    Ledger& ledger = Ledger::Instance();
-    if (ledger.KeepsJournal())
-      ledger.RecordRelease("Release",
-                           std::string(ResourceName(Resource::Interface)) + " " + interfaceName + " (" + what_ + ")");
+    Ledger::Instance().RecordRelease("Release", Resource::Interface, face);
     return found->second;
   }
   Ledger::Instance().Release(Resource::Interface, face, "Release");

@@ -58,7 +58,7 @@ bool Ledger::Release(Resource kind, const void* item, const char* operation) {
   const auto found = liveIndex_.find({kind, item});
   if (found != liveIndex_.end()) {
     const auto entry = found->second.front();
-    if (keepJournal_) RecordRelease(operation, std::string(ResourceName(kind)) + " " + entry->what);
+    if (keepJournal_) journal_.push_back(Released(operation, LineOf(*entry)));
     found->second.erase(found->second.begin());
     if (found->second.empty()) liveIndex_.erase(found);
     live_.erase(entry);
@@ -78,13 +78,17 @@ std::string Ledger::WhatOf(Resource kind, const void* item) const {
   return entry->what.empty() ? "?" : entry->what;
 }
 
-void Ledger::RecordCall(std::string operation, std::string arguments) {
-  if (keepJournal_) journal_.push_back(Call(std::move(operation), std::move(arguments)));
+void Ledger::RecordCall(std::string_view operation, const std::string& arguments) {
+  if (keepJournal_) journal_.push_back(Call(std::string(operation), arguments));
 }
 
-void Ledger::RecordRelease(std::string operation, std::string what) {
-  if (keepJournal_) journal_.push_back(Released(std::move(operation), std::move(what)));
+void Ledger::RecordRelease(const char* operation, Resource kind, const void* item) {
+  if (!keepJournal_) return;
+  const Entry* entry = Find(kind, item);
+  journal_.push_back(Released(operation, entry != nullptr ? LineOf(*entry) : std::string(ResourceName(kind)) + " ?"));
 }
+
+std::string Ledger::LineOf(const Entry& entry) { return std::string(ResourceName(entry.kind)) + " " + entry.what; }
 
 void Ledger::Violation(std::string description) {
   fprintf(stderr, "emulated platform: ledger: %s\n", description.c_str());
@@ -93,7 +97,7 @@ void Ledger::Violation(std::string description) {
 
 std::vector<std::string> Ledger::Live() const {
   std::vector<std::string> lines;
-  for (const Entry& e : live_) lines.push_back(std::string(ResourceName(e.kind)) + " " + e.what);
+  for (const Entry& entry : live_) lines.push_back(LineOf(entry));
   return lines;
 }
 

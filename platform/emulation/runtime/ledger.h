@@ -10,6 +10,7 @@
 #include <list>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -58,8 +59,10 @@ class Ledger {
   // What the ledger calls a held item, empty when it is not held.
   std::string WhatOf(Resource kind, const void* item) const;
 
-  void RecordCall(std::string operation, std::string arguments);
-  void RecordRelease(std::string operation, std::string what);
+  // Journal entries, composed only when the journal is kept: a call, and
+  // a release of a held item that stays held (a count still above zero).
+  void RecordCall(std::string_view operation, const std::string& arguments);
+  void RecordRelease(const char* operation, Resource kind, const void* item);
   // A misuse of the platform that the platform itself would not survive
   // or would not notice: reported at once on standard error.
   void Violation(std::string description);
@@ -71,7 +74,6 @@ class Ledger {
   // Whether calls and releases go into the journal; the ledger of what is
   // held is always kept.
   void KeepJournal(bool keep) { keepJournal_ = keep; }
-  bool KeepsJournal() const { return keepJournal_; }
   // Forgets everything: a new run starts.
   void Reset();
 
@@ -92,6 +94,8 @@ class Ledger {
     }
   };
   const Entry* Find(Resource kind, const void* item) const;
+  // "kind what", as the journal and the list of live items name an item.
+  static std::string LineOf(const Entry& entry);
 
   // Oldest first, and found by hash: a run may hold thousands of items
   // (the picked rows) while it acquires and releases many more.

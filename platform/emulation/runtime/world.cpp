@@ -36,7 +36,7 @@ std::optional<Fault> TakeFault(std::string_view operation, const std::string& ar
   }
   if (callObserver != nullptr) callObserver(operation);
   World& world = TheWorld();
-  if (Ledger& ledger = Ledger::Instance(); ledger.KeepsJournal()) ledger.RecordCall(std::string(operation), arguments);
+  Ledger::Instance().RecordCall(operation, arguments);
   const unsigned call = ++world.callCounts[point->operation];
   if (!world.organisation) return std::nullopt;
   for (const Fault& fault : world.organisation->faults)
