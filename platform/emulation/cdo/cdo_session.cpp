@@ -8,8 +8,8 @@
 
 #include "platform/emulation/cdo/cdo.h"
 #include "platform/emulation/com/classes.h"
-#include "platform/emulation/com/emulated_strings.h"
 #include "platform/emulation/com/dispatch_object.h"
+#include "platform/emulation/com/emulated_strings.h"
 #include "platform/emulation/mapi/mapi_objects.h"
 #include "platform/emulation/runtime/unicode.h"
 #include "platform/emulation/runtime/world.h"

@@ -1,6 +1,6 @@
 // Account lookup and the comparison of account names.
-#include "platform/emulation/win32/account_lookup.h"
 #include "platform/emulation/sdk.h"
+#include "platform/emulation/win32/account_lookup.h"
 
 BOOL WINAPI LookupAccountSidW(LPCWSTR lpSystemName, PSID Sid, LPWSTR Name, LPDWORD cchName, LPWSTR ReferencedDomainName,
                               LPDWORD cchReferencedDomainName, PSID_NAME_USE peUse) {
